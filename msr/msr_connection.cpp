@@ -1,0 +1,92 @@
+#include "msr/msr_connection.h"
+
+#include "msr/msr_log.h"
+#include "msr/msr_protocol.h"
+#include "msr/text_conversion.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+void LogError(const std::string& line) { Log(LogStream::Error, line.c_str()); }
+} // namespace
+
+CMsrConnection::CMsrConnection(const std::string& portSuffix, std::int32_t baud) {
+    Claimed = 0;
+    if (!Link.Open(portSuffix, baud)) {
+        LogError("Error opening com port : " + portSuffix);
+        return;
+    }
+    Log(LogStream::Output, "Entering command mode...");
+    ResponseBuffer response;
+    if (!Exchange(Link, MSR_ENTER_COMMAND_MODE, response)) {
+        LogError("Failed to enter command mode.");
+        Link.Close();
+        return;
+    }
+    Claimed = 1;
+    Claimed = QueryConfiguration() ? 1 : 0;
+}
+
+CMsrConnection::~CMsrConnection() {
+    ResponseBuffer response;
+    if (!Exchange(Link, MSR_RESTORE_FUNCTIONAL_MODE, response))
+        LogError("Error restoring functional mode.");
+    Link.Close();
+    Claimed = 0;
+}
+
+bool CMsrConnection::QueryConfiguration() {
+    ResponseBuffer response;
+    if (!Exchange(Link, MSR_GET_CONFIGURATION, response)) {
+        LogError("Error querying MSR configuration.");
+        return false;
+    }
+    if (!IsAcknowledged(MSR_GET_CONFIGURATION, response)) {
+        LogError("Error validating MSR_GET_CONFIGURATION response.");
+        return false;
+    }
+    DecodeConfigurationResponse(response, Configuration, FirmwareRevision);
+    return true;
+}
+
+bool CMsrConnection::ApplyConfiguration() {
+    if (!Claimed)
+        return false;
+    const std::string record = BuildSetConfigurationRecord(Configuration);
+    ResponseBuffer response;
+    if (!Exchange(Link, record, response)) {
+        LogError("Failed to send MSR_SET_CONFIGURATION.");
+        return false;
+    }
+    if (!IsAcknowledged(record, response)) {
+        LogError("MSR_SET_CONFIGURATION did not apply properly.");
+        return false;
+    }
+    return true;
+}
+
+bool CMsrConnection::CommitConfiguration() {
+    if (!Claimed)
+        return false;
+    ResponseBuffer response;
+    if (!Exchange(Link, MSR_COMMIT_CONFIGURATION, response)) {
+        LogError("Failed to send MSR_COMMIT_CONFIGURATION.");
+        return false;
+    }
+    if (IsCommitAcknowledged(response))
+        return true;
+    return WaitForAcknowledge(Link, CommitAcknowledgeAttempts);
+}
+
+std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText) {
+    const std::string portSuffix = portText.size() > 3 ? portText.substr(3) : std::string();
+    for (int attempt = 0; attempt < ClaimAttempts; ++attempt) {
+        auto connection = std::make_unique<CMsrConnection>(portSuffix, ConvertDecimal(baudText));
+        if (connection->Claimed == 1)
+            return connection;
+        connection.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ClaimPauseMs));
+    }
+    return nullptr;
+}

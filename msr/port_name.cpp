@@ -1,0 +1,53 @@
+#include "msr/port_name.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t MaxSuffixLength = 8;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+} // namespace
+
+std::string PortDirectory() {
+    std::string dir = Environment("MSRCONFIG_PORT_DIR");
+    if (!dir.empty())
+        return dir;
+    std::string config = Environment("XDG_CONFIG_HOME");
+    if (config.empty() || config.front() != '/')
+        config = Environment("HOME") + "/.config";
+    return config + "/msrconfig/ports";
+}
+
+bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath) {
+    if (portSuffix.size() > MaxSuffixLength || portSuffix.empty())
+        return false;
+    // A suffix is part of one file name; anything that could step outside the folder names nothing.
+    if (portSuffix.find('/') != std::string::npos || portSuffix.find('\0') != std::string::npos)
+        return false;
+
+    std::string entry = PortDirectory() + "/COM" + portSuffix;
+    struct stat info;
+    if (lstat(entry.c_str(), &info) == 0) {
+        devicePath = entry;
+        return true;
+    }
+
+    if (portSuffix.front() == '0')
+        return false;
+    int number = 0;
+    for (char c : portSuffix) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + (c - '0');
+    }
+    if (number < 1 || number > 256)
+        return false;
+    devicePath = "/dev/ttyS" + std::to_string(number - 1);
+    return true;
+}

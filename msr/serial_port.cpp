@@ -1,0 +1,87 @@
+#include "msr/serial_port.h"
+
+#include "msr/port_name.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+CSerialPort::~CSerialPort() { Close(); }
+
+bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
+    if (IsOpen())
+        return false;
+    std::string device;
+    if (!ResolvePortDevice(portSuffix, device))
+        return false;
+
+    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Root ignores TIOCEXCL, so the advisory lock is what keeps a second user off the port.
+    ioctl(fd, TIOCEXCL);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    ApplyLineSettings(fd, baud);
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    Handle = fd;
+    return true;
+}
+
+int CSerialPort::ReadByte(unsigned char* destination) {
+    if (!IsOpen())
+        return 0;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ReadTimeoutMs);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd p{Handle, POLLIN, 0};
+        int ready = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return 0;
+        ssize_t n = ::read(Handle, destination, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n == 1 ? 1 : 0;
+    }
+}
+
+bool CSerialPort::Write(const char* data, std::size_t length) {
+    if (!IsOpen())
+        return false;
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t n = ::write(Handle, data + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CSerialPort::Close() {
+    if (IsOpen()) {
+        ::close(Handle);
+        Handle = -1;
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+// The byte pipe to the reader: a serial device opened exclusively with fixed line
+// settings (8N1, raw, no flow control), one-byte reads that give up after 500 ms of
+// silence, and whole-record writes. Failures are quiet results; the caller logs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CSerialPort {
+  public:
+    static constexpr int ReadTimeoutMs = 500;
+
+    CSerialPort() = default;
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+    // Closes a port that is still open, so no descriptor outlives its owner.
+    virtual ~CSerialPort();
+
+    // portSuffix is what follows "COM" in the port's name. False when already open,
+    // when the suffix names no device, or when the device cannot be had exclusively.
+    bool Open(const std::string& portSuffix, std::int32_t baud);
+    // Returns 1 when a byte was stored, 0 after 500 ms of silence or on any error.
+    int ReadByte(unsigned char* destination);
+    bool Write(const char* data, std::size_t length);
+    // Always true; harmless on a port that is not open.
+    bool Close();
+    bool IsOpen() const { return Handle >= 0; }
+
+  private:
+    int Handle = -1;
+};
+
+// Puts the line into the fixed settings at the given rate. Results are not examined.
+void ApplyLineSettings(int fd, std::int32_t baud);

@@ -1,0 +1,98 @@
+#include "msr/port_name.h"
+#include "msr/serial_port.h"
+#include "support/sim_fixture.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+} // namespace
+
+TEST(PortName, FolderEntryFirstThenTtySNumbering) {
+    EmptyPortDir ports;
+    ASSERT_EQ(symlink("/dev/null", (ports.Path() + "/COM3").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", (ports.Path() + "/COMfoo").c_str()), 0);
+    std::string device;
+
+    ASSERT_TRUE(ResolvePortDevice("3", device));
+    EXPECT_EQ(device, ports.Path() + "/COM3");
+    ASSERT_TRUE(ResolvePortDevice("foo", device));
+    EXPECT_EQ(device, ports.Path() + "/COMfoo");
+    ASSERT_TRUE(ResolvePortDevice("1", device));
+    EXPECT_EQ(device, "/dev/ttyS0");
+    ASSERT_TRUE(ResolvePortDevice("256", device));
+    EXPECT_EQ(device, "/dev/ttyS255");
+
+    for (const char* none : {"", "0", "257", "03", "M2", "1a", "-1", "12345678/", "../COM3",
+                             "123456789"})
+        EXPECT_FALSE(ResolvePortDevice(none, device)) << '"' << none << '"';
+}
+
+TEST(PortName, FolderComesFromTheEnvironment) {
+    setenv("MSRCONFIG_PORT_DIR", "/srv/ports", 1);
+    EXPECT_EQ(PortDirectory(), "/srv/ports");
+    unsetenv("MSRCONFIG_PORT_DIR");
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(PortDirectory(), "/cfg/msrconfig/ports");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", "/home/op", 1);
+    EXPECT_EQ(PortDirectory(), "/home/op/.config/msrconfig/ports");
+}
+
+TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
+    SimulatedReader reader;
+    CSerialPort first, second;
+    ASSERT_TRUE(first.Open("3", 19200));
+    EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use
+    EXPECT_TRUE(first.IsOpen());
+    EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
+    first.Close();
+    EXPECT_TRUE(second.Open("3", 0));     // baud 0 is passed through, not refused
+    EXPECT_TRUE(second.Close());
+
+    TempDir files;
+    files.Write("plain", "not a device");
+    ASSERT_EQ(symlink(files.File("plain").c_str(), (reader.PortDir() + "/COM7").c_str()), 0);
+    EXPECT_FALSE(second.Open("7", 19200));
+    EXPECT_FALSE(second.Open("M2", 19200));
+    EXPECT_FALSE(second.Open("123456789", 19200));
+}
+
+TEST(SerialPort, QuietFailuresWhenNotOpen) {
+    CSerialPort port;
+    unsigned char byte = 0;
+    EXPECT_EQ(port.ReadByte(&byte), 0);
+    EXPECT_FALSE(port.Write("x", 1));
+    EXPECT_TRUE(port.Close());
+    EXPECT_TRUE(port.Close());
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, ReadWaitsHalfASecondOfSilence) {
+    MsrSimSettings silent;
+    silent.Silent = true;
+    SimulatedReader reader(silent);
+    CSerialPort port;
+    ASSERT_TRUE(port.Open("3", 38400));
+    unsigned char byte;
+    auto start = Clock::now();
+    EXPECT_EQ(port.ReadByte(&byte), 0);
+    double waited = SecondsSince(start);
+    EXPECT_GE(waited, 0.45);
+    EXPECT_LT(waited, 2.0);
+}
+
+TEST(SerialPort, UnusualRatesStillOpen) {
+    SimulatedReader reader;
+    CSerialPort port;
+    EXPECT_TRUE(port.Open("3", 31250));
+    port.Close();
+    EXPECT_TRUE(port.Open("3", -7));
+}

@@ -1,0 +1,140 @@
+// msr-sim: a simulated reader for trying msrconfig and for its tests.
+#include "tools/msr_sim/msr_simulator.h"
+
+#include "msr/port_name.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <filesystem>
+
+namespace {
+
+CMsrSimulator* running = nullptr;
+
+void OnSignal(int) {
+    if (running)
+        running->Stop();
+}
+
+const char Usage[] =
+    "Usage: msr-sim [options]\n"
+    "Simulates a magnetic stripe reader on a pseudo-terminal published as a COM port.\n"
+    "\n"
+    "  --port-dir DIR        folder for the port link (default: msrconfig's port folder)\n"
+    "  --port NAME           port name, e.g. COM3 (default COM3)\n"
+    "  --state FILE          keep the committed configuration in FILE across runs\n"
+    "  --config HEX          initial configuration: flags byte and four sentinels as\n"
+    "                        ten hex digits, e.g. 611C253B2B3F... (device flags)\n"
+    "  --firmware TEXT       eight-character firmware revision (default \"SIM 1.00\")\n"
+    "  --commit-delay MS     flash time before the commit's \".\" (default 20)\n"
+    "  --quiet               print no transcript\n"
+    "\n"
+    "Faults:\n"
+    "  --silent              answer nothing at all\n"
+    "  --no-command-mode     do not answer the enter-command-mode record\n"
+    "  --query-nak           do not acknowledge the configuration query\n"
+    "  --set-reject          do not acknowledge the set record\n"
+    "  --commit-never        never acknowledge the commit\n"
+    "  --prefix TEXT         send TEXT before every echo\n"
+    "  --garbage N           answer every record with N bytes of noise\n"
+    "  --unplug-after N      answer N records, then close the terminal when the next arrives\n";
+
+bool ToInt(const char* text, int& value) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < 0 || v > 100000000)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    MsrSimSettings settings;
+    settings.PortDir = PortDirectory();
+    bool quiet = false;
+    std::string initial;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char*& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        const char* v = nullptr;
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (arg == "--port-dir")
+            ok = value(v) && (settings.PortDir = v, true);
+        else if (arg == "--port")
+            ok = value(v) && (settings.PortName = v, true);
+        else if (arg == "--state")
+            ok = value(v) && (settings.StateFile = v, true);
+        else if (arg == "--config")
+            ok = value(v) && (initial = v, true);
+        else if (arg == "--firmware")
+            ok = value(v) && (settings.Firmware = v, true);
+        else if (arg == "--commit-delay")
+            ok = value(v) && ToInt(v, settings.CommitDelayMs);
+        else if (arg == "--prefix")
+            ok = value(v) && (settings.Prefix = v, true);
+        else if (arg == "--garbage")
+            ok = value(v) && ToInt(v, settings.GarbageBytes);
+        else if (arg == "--unplug-after")
+            ok = value(v) && ToInt(v, settings.UnplugAfterRecords);
+        else if (arg == "--quiet")
+            quiet = true;
+        else if (arg == "--silent")
+            settings.Silent = true;
+        else if (arg == "--no-command-mode")
+            settings.NoCommandMode = true;
+        else if (arg == "--query-nak")
+            settings.QueryNotAcknowledged = true;
+        else if (arg == "--set-reject")
+            settings.SetRejected = true;
+        else if (arg == "--commit-never")
+            settings.CommitNeverAcknowledged = true;
+        else
+            ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "msr-sim: bad argument '%s'\n%s", arg.c_str(), Usage);
+            return 1;
+        }
+    }
+    if (!initial.empty() && !ParseSimConfiguration(initial, settings.Configuration)) {
+        std::fprintf(stderr, "msr-sim: --config needs ten hex digits\n");
+        return 1;
+    }
+
+    std::error_code ignored;
+    std::filesystem::create_directories(settings.PortDir, ignored);
+    CMsrSimulator simulator(settings);
+    std::string error;
+    if (!simulator.Start(error)) {
+        std::fprintf(stderr, "msr-sim: %s\n", error.c_str());
+        return 1;
+    }
+    if (!quiet)
+        simulator.OnEvent = [](const MsrSimEvent& event) {
+            std::printf("%s %s\n", event.FromProgram ? "<-" : "->", EscapeBytes(event.Bytes).c_str());
+            std::fflush(stdout);
+        };
+    running = &simulator;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGHUP, OnSignal);
+    std::printf("msr-sim: %s -> %s\n", simulator.LinkPath().c_str(), simulator.DevicePath().c_str());
+    std::fflush(stdout);
+    simulator.Run();
+    running = nullptr;
+    return 0;
+}

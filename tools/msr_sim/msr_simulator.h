@@ -1,0 +1,97 @@
+// A simulated reader on a pseudo-terminal. It publishes the terminal as COM<n> in a port
+// folder, collects one command record at a time, echoes it and answers as a reader does.
+// Faults can be switched on to test how the program copes with bad devices.
+#pragma once
+
+#include "msr/msr_configuration.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct MsrSimSettings {
+    std::string PortDir;
+    std::string PortName = "COM3";
+    std::string StateFile; // committed configuration kept here across runs, if set
+    CMsrConfiguration Configuration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'};
+    std::string Firmware = "SIM 1.00"; // eight characters
+    int CommitDelayMs = 20;            // the time the flash takes before the "."
+
+    // Faults.
+    bool Silent = false;          // reads everything, answers nothing
+    bool NoCommandMode = false;   // no answer at all to the enter-command-mode record
+    bool QueryNotAcknowledged = false;
+    bool SetRejected = false;
+    bool CommitNeverAcknowledged = false;
+    std::string Prefix;           // bytes sent before every echo
+    int GarbageBytes = 0;         // answer every record with this many bytes of noise instead
+    int UnplugAfterRecords = -1;  // the terminal closes on the record after this many
+};
+
+struct MsrSimEvent {
+    bool FromProgram; // true: bytes the reader received; false: bytes it sent
+    std::string Bytes;
+};
+
+class CMsrSimulator {
+  public:
+    explicit CMsrSimulator(MsrSimSettings settings);
+    CMsrSimulator(const CMsrSimulator&) = delete;
+    CMsrSimulator& operator=(const CMsrSimulator&) = delete;
+    ~CMsrSimulator();
+
+    // Opens the terminal and publishes the link; false with a reason on failure.
+    bool Start(std::string& error);
+    // Serves until Stop() or until the simulated unplug.
+    void Run();
+    // Safe from any thread or a signal handler.
+    void Stop();
+
+    std::string LinkPath() const;
+    std::string DevicePath() const { return Device; }
+
+    std::vector<MsrSimEvent> Events() const;
+    // The complete records received, in order.
+    std::vector<std::string> ReceivedRecords() const;
+    CMsrConfiguration Current() const;
+    CMsrConfiguration Committed() const;
+    int CommitCount() const;
+
+    // Called for every event as it happens (the program prints the transcript with it).
+    std::function<void(const MsrSimEvent&)> OnEvent;
+
+  private:
+    void HandleRecord(const std::string& record);
+    void Send(const std::string& bytes);
+    bool PauseMs(int ms); // false when stopped meanwhile
+    void Unplug();
+    void CountAnswered();
+    void Record(bool fromProgram, const std::string& bytes);
+    void LoadState();
+    void SaveState();
+
+    MsrSimSettings Settings;
+    int Master = -1;
+    int KeepAlive = -1; // our own handle on the terminal, so it stays up between connections
+    int StopPipe[2] = {-1, -1};
+    std::string Device;
+    std::string Pending;
+    bool CommandMode = false;
+    int RecordsAnswered = 0;
+    std::uint32_t NoiseState = 12345;
+
+    mutable std::mutex Lock;
+    std::vector<MsrSimEvent> EventLog;
+    std::vector<std::string> Records;
+    CMsrConfiguration CurrentConfig;
+    CMsrConfiguration CommittedConfig;
+    int Commits = 0;
+};
+
+// Reads ten hex digits: device flags byte and the four sentinels.
+bool ParseSimConfiguration(const std::string& text, CMsrConfiguration& configuration);
+
+// Escapes a byte string for one transcript line: printable ASCII as is, others as \xNN.
+std::string EscapeBytes(const std::string& bytes);
