@@ -1,7 +1,9 @@
 #include "msr/msr_configuration.h"
 
 namespace {
-std::uint8_t Bit(std::uint8_t flags, int bit) { return (flags >> bit) & 1u; }
+std::uint8_t Bit(std::uint8_t flags, int bit) {
+    return (flags >> bit) & 1u;
+}
 } // namespace
 
 std::uint8_t EncodeDeviceFlags(const CMsrConfiguration& r) {

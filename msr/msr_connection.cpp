@@ -8,7 +8,9 @@
 #include <thread>
 
 namespace {
-void LogError(const std::string& line) { Log(LogStream::Error, line.c_str()); }
+void LogError(const std::string& line) {
+    Log(LogStream::Error, line.c_str());
+}
 } // namespace
 
 CMsrConnection::CMsrConnection(const std::string& portSuffix, std::int32_t baud) {

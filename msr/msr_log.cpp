@@ -18,4 +18,6 @@ void Log(LogStream stream, const char* line) {
     std::fflush(out);
 }
 
-LogSink SetLogSink(LogSink sink) { return currentSink.exchange(sink); }
+LogSink SetLogSink(LogSink sink) {
+    return currentSink.exchange(sink);
+}

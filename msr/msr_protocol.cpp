@@ -17,7 +17,8 @@ std::uint8_t FieldAt(const ResponseBuffer& buffer, std::size_t index) {
     if (index >= buffer.Stored)
         return 0;
     std::size_t length = buffer.Stored - index < 2 ? buffer.Stored - index : 2;
-    return static_cast<std::uint8_t>(ConvertHexField(std::string_view(buffer.Text + index, length)));
+    return static_cast<std::uint8_t>(
+        ConvertHexField(std::string_view(buffer.Text + index, length)));
 }
 
 void ReadUntilSilent(CSerialPort& link, ResponseBuffer* buffer) {

@@ -12,7 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-CSerialPort::~CSerialPort() { Close(); }
+CSerialPort::~CSerialPort() {
+    Close();
+}
 
 bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
     if (IsOpen())

@@ -5,7 +5,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 int DigitValue(char c, int base) {
     int v = -1;
@@ -50,6 +52,10 @@ std::int32_t Convert(std::string_view text, int base) {
 
 } // namespace
 
-std::int32_t ConvertHexField(std::string_view text) { return Convert(text, 16); }
+std::int32_t ConvertHexField(std::string_view text) {
+    return Convert(text, 16);
+}
 
-std::int32_t ConvertDecimal(std::string_view text) { return Convert(text, 10); }
+std::int32_t ConvertDecimal(std::string_view text) {
+    return Convert(text, 10);
+}

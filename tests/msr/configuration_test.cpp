@@ -19,9 +19,9 @@ TEST(DeviceFlags, EveryByteSurvivesDecodeThenEncode) {
     for (int byte = 0; byte < 256; ++byte) {
         CMsrConfiguration r;
         DecodeDeviceFlags(static_cast<std::uint8_t>(byte), r);
-        for (std::uint8_t option : {r.CarriageReturn, r.RawDataMode, r.Track1Enabled,
-                                    r.Track2Enabled, r.Track3Enabled, r.StripSentinels,
-                                    r.UseCustomConfig, r.HideErrorTracks})
+        for (std::uint8_t option :
+             {r.CarriageReturn, r.RawDataMode, r.Track1Enabled, r.Track2Enabled, r.Track3Enabled,
+              r.StripSentinels, r.UseCustomConfig, r.HideErrorTracks})
             ASSERT_LE(option, 1);
         ASSERT_EQ(EncodeDeviceFlags(r), byte);
     }
@@ -37,7 +37,7 @@ TEST(TextConversion, HexFieldsFollowStrtol) {
     EXPECT_EQ(ConvertHexField("zz"), 0);
     EXPECT_EQ(ConvertHexField(""), 0);
     EXPECT_EQ(ConvertHexField("--1"), 0);
-    EXPECT_EQ(ConvertHexField("0x"), 0);   // no digit after the prefix: the "0" is the number
+    EXPECT_EQ(ConvertHexField("0x"), 0); // no digit after the prefix: the "0" is the number
     EXPECT_EQ(ConvertHexField("0x1f"), 0x1F);
     EXPECT_EQ(ConvertHexField("0X1F"), 0x1F);
     EXPECT_EQ(ConvertHexField("7g"), 7);

@@ -42,8 +42,8 @@ TEST(Connection, ClaimApplyCommitReleaseOnTheWire) {
         EXPECT_TRUE(connection->CommitConfiguration());
     }
     EXPECT_EQ(reader.Sim().ReceivedRecords(),
-              (Lines{":0100001110DE", ":020000110200EB", ":06000011016aa72300ffb5",
-                     ":0100001109E5", ":0100001111DD"}));
+              (Lines{":0100001110DE", ":020000110200EB", ":06000011016aa72300ffb5", ":0100001109E5",
+                     ":0100001111DD"}));
     EXPECT_EQ(reader.Sim().Committed(), Sample());
     EXPECT_EQ(log.Lines(), Lines{"out: Entering command mode..."});
 
@@ -95,9 +95,9 @@ TEST(Connection, SilentReaderAndNoCommandMode) {
         auto start = Clock::now();
         { CMsrConnection connection("3", 19200); }
         EXPECT_LT(SecondsSince(start), 2.0); // one 500 ms read; the release sends nothing
-        EXPECT_EQ(log.Lines(), (Lines{"out: Entering command mode...",
-                                      "err: Failed to enter command mode.",
-                                      "err: Error restoring functional mode."}));
+        EXPECT_EQ(log.Lines(),
+                  (Lines{"out: Entering command mode...", "err: Failed to enter command mode.",
+                         "err: Error restoring functional mode."}));
         EXPECT_EQ(reader.Sim().ReceivedRecords(), Lines{":0100001110DE"});
     }
 }
@@ -170,8 +170,8 @@ TEST(Connection, ReaderUnpluggedMidExchange) {
         EXPECT_FALSE(connection->CommitConfiguration());
     }
     EXPECT_LT(SecondsSince(start), 5.0);
-    EXPECT_EQ(log.Lines(), (Lines{"out: Entering command mode...",
-                                  "err: Failed to send MSR_SET_CONFIGURATION.",
-                                  "err: Failed to send MSR_COMMIT_CONFIGURATION.",
-                                  "err: Error restoring functional mode."}));
+    EXPECT_EQ(log.Lines(),
+              (Lines{"out: Entering command mode...", "err: Failed to send MSR_SET_CONFIGURATION.",
+                     "err: Failed to send MSR_COMMIT_CONFIGURATION.",
+                     "err: Error restoring functional mode."}));
 }

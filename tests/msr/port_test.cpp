@@ -30,8 +30,8 @@ TEST(PortName, FolderEntryFirstThenTtySNumbering) {
     ASSERT_TRUE(ResolvePortDevice("256", device));
     EXPECT_EQ(device, "/dev/ttyS255");
 
-    for (const char* none : {"", "0", "257", "03", "M2", "1a", "-1", "12345678/", "../COM3",
-                             "123456789"})
+    for (const char* none :
+         {"", "0", "257", "03", "M2", "1a", "-1", "12345678/", "../COM3", "123456789"})
         EXPECT_FALSE(ResolvePortDevice(none, device)) << '"' << none << '"';
 }
 
@@ -54,7 +54,7 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
     first.Close();
-    EXPECT_TRUE(second.Open("3", 0));     // baud 0 is passed through, not refused
+    EXPECT_TRUE(second.Open("3", 0)); // baud 0 is passed through, not refused
     EXPECT_TRUE(second.Close());
 
     TempDir files;

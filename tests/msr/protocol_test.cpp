@@ -22,9 +22,8 @@ std::string Upper(std::string text) {
 }
 
 // A well-formed query answer: echo, ".", an 11-character header, the five bytes, firmware.
-const std::string QueryAnswer =
-    std::string(MSR_GET_CONFIGURATION) + "." + ":0E00001102" + "41253B2B3F" +
-    "5A594E20312E3034" + "9C";
+const std::string QueryAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E00001102" +
+                                "41253B2B3F" + "5A594E20312E3034" + "9C";
 
 } // namespace
 
@@ -52,11 +51,11 @@ TEST(CommandRecord, SetRecordIsLowercaseAndAlways23Characters) {
 
 TEST(Acknowledgement, DotMustFollowTheEchoDirectly) {
     const std::string query = MSR_GET_CONFIGURATION;
-    EXPECT_TRUE(IsAcknowledged(query, Response(query + ".1234")));       // 20 characters
-    EXPECT_TRUE(IsAcknowledged(query, Response("xxxxxxxxxxxxxxx.")));    // echo not compared
-    EXPECT_FALSE(IsAcknowledged(query, Response(query)));                 // no byte at 15
+    EXPECT_TRUE(IsAcknowledged(query, Response(query + ".1234")));    // 20 characters
+    EXPECT_TRUE(IsAcknowledged(query, Response("xxxxxxxxxxxxxxx."))); // echo not compared
+    EXPECT_FALSE(IsAcknowledged(query, Response(query)));             // no byte at 15
     EXPECT_FALSE(IsAcknowledged(query, Response(query + "?.")));
-    EXPECT_FALSE(IsAcknowledged(query, Response("z" + query + ".")));    // noise shifts it
+    EXPECT_FALSE(IsAcknowledged(query, Response("z" + query + "."))); // noise shifts it
     EXPECT_FALSE(IsAcknowledged(query, Response("")));
 
     const std::string set = ":060000110141253b2b3fdd";

@@ -39,11 +39,15 @@ LogCapture::LogCapture() {
     SetLogSink(CaptureLine);
 }
 
-LogCapture::~LogCapture() { SetLogSink(nullptr); }
+LogCapture::~LogCapture() {
+    SetLogSink(nullptr);
+}
 
 std::vector<std::string> LogCapture::Lines() const {
     std::lock_guard<std::mutex> guard(logLock);
     return logLines;
 }
 
-EmptyPortDir::EmptyPortDir() { setenv("MSRCONFIG_PORT_DIR", Folder.Path().c_str(), 1); }
+EmptyPortDir::EmptyPortDir() {
+    setenv("MSRCONFIG_PORT_DIR", Folder.Path().c_str(), 1);
+}

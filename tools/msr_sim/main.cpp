@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
-#include <filesystem>
 
 namespace {
 
@@ -125,14 +125,16 @@ int main(int argc, char** argv) {
     }
     if (!quiet)
         simulator.OnEvent = [](const MsrSimEvent& event) {
-            std::printf("%s %s\n", event.FromProgram ? "<-" : "->", EscapeBytes(event.Bytes).c_str());
+            std::printf("%s %s\n", event.FromProgram ? "<-" : "->",
+                        EscapeBytes(event.Bytes).c_str());
             std::fflush(stdout);
         };
     running = &simulator;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGHUP, OnSignal);
-    std::printf("msr-sim: %s -> %s\n", simulator.LinkPath().c_str(), simulator.DevicePath().c_str());
+    std::printf("msr-sim: %s -> %s\n", simulator.LinkPath().c_str(),
+                simulator.DevicePath().c_str());
     std::fflush(stdout);
     simulator.Run();
     running = nullptr;

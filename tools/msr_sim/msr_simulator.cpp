@@ -76,7 +76,9 @@ CMsrSimulator::~CMsrSimulator() {
             close(fd), fd = -1;
 }
 
-std::string CMsrSimulator::LinkPath() const { return Settings.PortDir + "/" + Settings.PortName; }
+std::string CMsrSimulator::LinkPath() const {
+    return Settings.PortDir + "/" + Settings.PortName;
+}
 
 bool CMsrSimulator::Start(std::string& error) {
     LoadState();
@@ -222,10 +224,12 @@ void CMsrSimulator::HandleRecord(const std::string& record) {
         } else if (command == 0x02 && data.size() == 2 && CommandMode &&
                    !Settings.QueryNotAcknowledged) {
             CMsrConfiguration current = Current();
-            std::vector<std::uint8_t> body = {0x02, EncodeDeviceFlags(current),
+            std::vector<std::uint8_t> body = {0x02,
+                                              EncodeDeviceFlags(current),
                                               current.Track1StartSentinel,
                                               current.Track2StartSentinel,
-                                              current.Track3StartSentinel, current.EndSentinel};
+                                              current.Track3StartSentinel,
+                                              current.EndSentinel};
             for (char c : Settings.Firmware)
                 body.push_back(static_cast<std::uint8_t>(c));
             std::string framed = BuildCommandRecord(body);
@@ -260,7 +264,9 @@ void CMsrSimulator::HandleRecord(const std::string& record) {
     CountAnswered();
 }
 
-void CMsrSimulator::CountAnswered() { ++RecordsAnswered; }
+void CMsrSimulator::CountAnswered() {
+    ++RecordsAnswered;
+}
 
 void CMsrSimulator::Send(const std::string& bytes) {
     if (Master < 0 || bytes.empty())

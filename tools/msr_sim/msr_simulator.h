@@ -20,14 +20,14 @@ struct MsrSimSettings {
     int CommitDelayMs = 20;            // the time the flash takes before the "."
 
     // Faults.
-    bool Silent = false;          // reads everything, answers nothing
-    bool NoCommandMode = false;   // no answer at all to the enter-command-mode record
+    bool Silent = false;        // reads everything, answers nothing
+    bool NoCommandMode = false; // no answer at all to the enter-command-mode record
     bool QueryNotAcknowledged = false;
     bool SetRejected = false;
     bool CommitNeverAcknowledged = false;
-    std::string Prefix;           // bytes sent before every echo
-    int GarbageBytes = 0;         // answer every record with this many bytes of noise instead
-    int UnplugAfterRecords = -1;  // the terminal closes on the record after this many
+    std::string Prefix;          // bytes sent before every echo
+    int GarbageBytes = 0;        // answer every record with this many bytes of noise instead
+    int UnplugAfterRecords = -1; // the terminal closes on the record after this many
 };
 
 struct MsrSimEvent {
