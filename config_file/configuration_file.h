@@ -1,0 +1,34 @@
+// The two-line configuration file: the header "ZYN MSR Configuration File", then the file
+// flags byte as two hex digits followed by the four sentinels, one byte each.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+enum class ConfigFileResult { Ok, CannotOpen, BadHeader, NoDataLine, CannotWrite };
+
+inline constexpr char ConfigFileHeader[] = "ZYN MSR Configuration File";
+
+// Sentinels are texts of bytes, in the order track 1, 2, 3 start, end. Read from a file
+// each holds at most one byte; an empty text stands for the code 0.
+struct ConfigFileContent {
+    std::uint8_t Flags = 0;
+    std::array<std::string, 4> Sentinels;
+};
+
+// Ok with the content filled, or CannotOpen, BadHeader, NoDataLine.
+ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileContent& content);
+
+// Two steps: the target is prepared first (CannotOpen, and nothing else happens); only then
+// is supply() asked for the content, which is written to a new file in the target's folder
+// and renamed over the target once it is all on disk (CannotWrite otherwise, and the old
+// target is left as it was). Each sentinel is stored as its first byte, or a zero byte
+// when empty, so what is loaded back is exactly what was saved. Sentinels the format
+// cannot carry (a line feed, or a carriage return as the end sentinel) give CannotWrite.
+ConfigFileResult WriteConfigurationFile(const std::string& path,
+                                        const std::function<ConfigFileContent()>& supply);
+
+// The file's bytes for a content, as the writer stores them.
+std::string FormatConfigurationFile(const ConfigFileContent& content);

@@ -1,0 +1,156 @@
+#include "config_file/configuration_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int MaxLinkDepth = 40;
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows symbolic links to the file they name, so that the link itself is kept.
+bool ResolveLinks(std::string& path) {
+    for (int depth = 0; depth < MaxLinkDepth; ++depth) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        char target[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            return false;
+        std::string next(target, static_cast<std::size_t>(n));
+        path = next.front() == '/' ? next : FolderOf(path) + "/" + next;
+    }
+    return false;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+mode_t NewFileMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// The new file beside the target, removed again unless it was renamed over the target.
+class PendingFile {
+  public:
+    ~PendingFile() {
+        if (Fd >= 0)
+            ::close(Fd);
+        if (!Path.empty())
+            ::unlink(Path.c_str());
+    }
+
+    bool Create(const std::string& target) {
+        std::size_t slash = target.rfind('/');
+        std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+        Path = FolderOf(target) + "/." + name + ".XXXXXX";
+        Fd = mkostemp(Path.data(), O_CLOEXEC);
+        if (Fd < 0) {
+            Path.clear();
+            return false;
+        }
+        return true;
+    }
+
+    bool Commit(const std::string& data, const std::string& target, mode_t mode,
+                const struct stat* replaced) {
+        // Keep the replaced file's owner where we may (we may not unless we are root).
+        if (replaced) [[maybe_unused]]
+            int ignored = fchown(Fd, replaced->st_uid, replaced->st_gid);
+        bool ok = fchmod(Fd, mode) == 0 && WriteAll(Fd, data) && fsync(Fd) == 0;
+        ok = (::close(Fd) == 0) && ok;
+        Fd = -1;
+        if (!ok || ::rename(Path.c_str(), target.c_str()) != 0)
+            return false;
+        Path.clear();
+        // The rename itself should survive a power cut too; not fatal if the folder refuses.
+        int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            fsync(folder);
+            ::close(folder);
+        }
+        return true;
+    }
+
+  private:
+    std::string Path;
+    int Fd = -1;
+};
+
+// Line 2 ends at its first line feed, and a carriage return before the line end is taken
+// for part of it: such sentinels would come back as something else, so they are not stored.
+bool Storable(const ConfigFileContent& content) {
+    for (const std::string& sentinel : content.Sentinels)
+        if (!sentinel.empty() && sentinel.front() == '\n')
+            return false;
+    const std::string& last = content.Sentinels.back();
+    return last.empty() || last.front() != '\r';
+}
+
+} // namespace
+
+std::string FormatConfigurationFile(const ConfigFileContent& content) {
+    char flags[3];
+    std::snprintf(flags, sizeof flags, "%02x", content.Flags);
+    std::string text = std::string(ConfigFileHeader) + "\n" + flags;
+    for (const std::string& sentinel : content.Sentinels)
+        text += sentinel.empty() ? '\0' : sentinel.front();
+    return text + "\n";
+}
+
+ConfigFileResult WriteConfigurationFile(const std::string& path,
+                                        const std::function<ConfigFileContent()>& supply) {
+    std::string target = path;
+    if (target.empty() || !ResolveLinks(target))
+        return ConfigFileResult::CannotOpen;
+
+    mode_t mode = NewFileMode();
+    struct stat info;
+    const struct stat* replaced = nullptr;
+    if (stat(target.c_str(), &info) == 0) {
+        // Only plain files are replaced; a file without any write permission is read-only
+        // even for root, as the read-only attribute is on other systems.
+        if (!S_ISREG(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            access(target.c_str(), W_OK) != 0)
+            return ConfigFileResult::CannotOpen;
+        mode = info.st_mode & 07777;
+        replaced = &info;
+    } else if (errno != ENOENT) {
+        return ConfigFileResult::CannotOpen;
+    }
+
+    PendingFile pending;
+    if (!pending.Create(target))
+        return ConfigFileResult::CannotOpen;
+
+    ConfigFileContent content = supply();
+    if (!Storable(content))
+        return ConfigFileResult::CannotWrite;
+    if (!pending.Commit(FormatConfigurationFile(content), target, mode, replaced))
+        return ConfigFileResult::CannotWrite;
+    return ConfigFileResult::Ok;
+}
