@@ -3,6 +3,7 @@
 #include "msr/msr_protocol.h"
 #include "msr/text_conversion.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -147,21 +148,19 @@ void CMsrSimulator::Run() {
         ssize_t n = read(Master, chunk, sizeof chunk);
         if (n <= 0)
             continue;
-        std::string bytes(chunk, static_cast<std::size_t>(n));
-        Record(true, bytes);
-        Pending += bytes;
+        Pending.append(chunk, static_cast<std::size_t>(n));
 
         // Frame records: ":" count(2) address(4) type(2) data(2N) checksum(2).
         for (;;) {
-            std::size_t start = Pending.find(':');
-            if (start == std::string::npos) {
-                Pending.clear();
-                break;
+            std::size_t start = std::min(Pending.find(':'), Pending.size());
+            if (start > 0) {
+                Record(true, Pending.substr(0, start)); // bytes outside any record
+                Pending.erase(0, start);
             }
-            Pending.erase(0, start);
             if (Pending.size() < 3)
                 break;
             if (!IsHexDigit(Pending[1]) || !IsHexDigit(Pending[2])) {
+                Record(true, Pending.substr(0, 1));
                 Pending.erase(0, 1);
                 continue;
             }
@@ -170,6 +169,7 @@ void CMsrSimulator::Run() {
                 break;
             std::string record = Pending.substr(0, length);
             Pending.erase(0, length);
+            Record(true, record);
             {
                 std::lock_guard<std::mutex> guard(Lock);
                 Records.push_back(record);

@@ -31,7 +31,7 @@ struct MsrSimSettings {
 };
 
 struct MsrSimEvent {
-    bool FromProgram; // true: bytes the reader received; false: bytes it sent
+    bool FromProgram; // true: a record (or stray bytes) the reader received; false: its answer
     std::string Bytes;
 };
 

@@ -1,0 +1,35 @@
+#include "app/about_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CAboutDlg::CAboutDlg(const QString& caption, const QIcon& icon, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About ") + caption);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+
+    auto* picture = new QLabel(this);
+    picture->setPixmap(icon.pixmap(48, 48));
+    auto* text = new QLabel(
+        caption + QStringLiteral("\nVersion ") + QStringLiteral(MSRCONFIG_VERSION), this);
+    text->setObjectName(QStringLiteral("aboutText"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(picture);
+    row->addSpacing(12);
+    row->addWidget(text, 1);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(row);
+    column->addWidget(buttons);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Centred over the main window.
+    adjustSize();
+    if (parent)
+        move(parent->geometry().center() - rect().center());
+}

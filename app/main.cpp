@@ -1,0 +1,99 @@
+// msrconfig: reads, changes and stores the configuration of a magnetic stripe reader.
+#include "app/command_line.h"
+#include "app/config_app.h"
+#include "app/config_dlg.h"
+#include "app/console_user_dialogs.h"
+#include "app/qt_user_dialogs.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char Usage[] =
+    "Usage: msrconfig                      open the configuration window\n"
+    "       msrconfig FILE[,PORT[,BAUD]]   apply a configuration file to a reader and end\n"
+    "       msrconfig --help | --version\n"
+    "\n"
+    "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 (the\n"
+    "default). Without a display a batch run writes its messages to standard error.\n"
+    "Exit status: 0 applied and committed (or interactive use), 1 bad command line,\n"
+    "2 file not loaded, 3 no reader claimed, 4 configuration not accepted or not committed.\n";
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+bool HasDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform &&
+        (std::strncmp(platform, "offscreen", 9) == 0 || std::strncmp(platform, "minimal", 7) == 0))
+        return false;
+    return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || (platform && *platform);
+}
+
+// Without a display the window system's chatter would be the only noise on standard error.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+        std::fputs(Usage, stdout);
+        return ExitOk;
+    }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::printf("msrconfig %s\n", MSRCONFIG_VERSION);
+        return ExitOk;
+    }
+
+    CConfigApp app;
+    BatchArguments batch;
+    std::string error;
+    if (!ParseCommandLine(JoinArguments(arguments), batch, error)) {
+        std::fprintf(stderr, "msrconfig: %s\n", error.c_str());
+        return ExitBadCommandLine;
+    }
+    app.BatchMode = batch.BatchMode ? 1 : 0;
+    app.BatchFile = batch.BatchFile;
+    app.BatchPort = batch.BatchPort;
+    app.BatchBaud = batch.BatchBaud;
+
+    const bool headless = !HasDisplay();
+    if (headless && !app.BatchMode) {
+        std::fputs("msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                   "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n",
+                   stderr);
+        return ExitBadCommandLine;
+    }
+    if (headless) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(QuietQtMessages);
+    }
+
+    // Qt sees only the program's name: the arguments are ours, even one named -style.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    app.ApplicationName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+
+    if (headless) {
+        ConsoleUserDialogs console;
+        CConfigDlg window(app, console);
+        window.Initialise(); // a failed load leaves no window to fall back on
+        return app.Status;
+    }
+
+    QtUserDialogs dialogs;
+    CConfigDlg window(app, dialogs);
+    dialogs.SetParent(&window);
+    window.RunModal();
+    return app.BatchMode ? app.Status : ExitOk;
+}
