@@ -1,0 +1,172 @@
+#include "process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<char*> Pointers(const std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (const std::string& s : strings)
+        pointers.push_back(const_cast<char*>(s.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out,
+            int err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    pid_t pid = -1;
+    auto args = Pointers(argv);
+    auto vars = Pointers(env);
+    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), vars.data()) != 0)
+        throw std::runtime_error("cannot start " + argv[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int StatusOf(int raw) {
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+} // namespace
+
+std::vector<std::string> Environment(const std::map<std::string, std::string>& changes) {
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::size_t eq = entry.find('=');
+        if (eq != std::string::npos)
+            vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+        vars.erase(display);
+    for (const auto& [name, value] : changes) {
+        if (value.empty())
+            vars.erase(name);
+        else
+            vars[name] = value;
+    }
+    std::vector<std::string> env;
+    for (const auto& [name, value] : vars)
+        env.push_back(name + "=" + value);
+    return env;
+}
+
+ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                         double timeoutSeconds) {
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
+    const auto start = Clock::now();
+    pid_t pid = Spawn(argv, env, out[1], err[1]);
+    close(out[1]);
+    close(err[1]);
+
+    ProcessResult result;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.Out, &result.Err};
+    int open = 2;
+    while (open > 0) {
+        double left = timeoutSeconds - std::chrono::duration<double>(Clock::now() - start).count();
+        if (left <= 0) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, static_cast<int>(left * 1000) + 1) < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            char buffer[4096];
+            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (pollfd& p : fds)
+        if (p.fd >= 0)
+            close(p.fd);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    result.Status = StatusOf(raw);
+    result.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+}
+
+SimProcess::SimProcess(const std::string& portDir, const std::vector<std::string>& options)
+    : LogPath(portDir + "/msr-sim.log") {
+    // Into a file, not a pipe: a transcript nobody reads yet must never block the reader.
+    int out = open(LogPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    std::vector<std::string> argv = {MSR_SIM_BIN, "--port-dir", portDir};
+    argv.insert(argv.end(), options.begin(), options.end());
+    Pid = Spawn(argv, Environment({}), out, devnull);
+    close(devnull);
+    close(out);
+    // Ready once it has published the port.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (ReadLog().find('\n') == std::string::npos && Clock::now() < deadline)
+        usleep(10000);
+    if (ReadLog().rfind("msr-sim: ", 0) != 0)
+        throw std::runtime_error("msr-sim did not start: " + ReadLog());
+}
+
+SimProcess::~SimProcess() {
+    if (Pid > 0)
+        StopAndCollectRecords();
+}
+
+std::string SimProcess::ReadLog() const {
+    std::string text;
+    int fd = open(LogPath.c_str(), O_RDONLY | O_CLOEXEC);
+    char buffer[4096];
+    ssize_t n;
+    while (fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    if (fd >= 0)
+        close(fd);
+    return text;
+}
+
+std::vector<std::string> SimProcess::StopAndCollectRecords() {
+    if (Pid > 0) {
+        kill(Pid, SIGTERM);
+        waitpid(Pid, nullptr, 0);
+        Pid = -1;
+    }
+    const std::string output = ReadLog();
+    std::vector<std::string> records;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string line = output.substr(start, end - start);
+        if (line.rfind("<- ", 0) == 0)
+            records.push_back(line.substr(3));
+        start = end + 1;
+    }
+    return records;
+}
