@@ -26,7 +26,8 @@ ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileConten
 // and renamed over the target once it is all on disk (CannotWrite otherwise, and the old
 // target is left as it was). Each sentinel is stored as its first byte, or a zero byte
 // when empty, so what is loaded back is exactly what was saved. Sentinels the format
-// cannot carry (a line feed, or a carriage return as the end sentinel) give CannotWrite.
+// cannot carry (a line feed before another sentinel, a carriage return before a line end)
+// give CannotWrite.
 ConfigFileResult WriteConfigurationFile(const std::string& path,
                                         const std::function<ConfigFileContent()>& supply);
 

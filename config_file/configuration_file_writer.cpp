@@ -101,14 +101,22 @@ class PendingFile {
     int Fd = -1;
 };
 
-// Line 2 ends at its first line feed, and a carriage return before the line end is taken
-// for part of it: such sentinels would come back as something else, so they are not stored.
+// Line 2 ends at its first line feed, and a carriage return right before a line feed is
+// dropped on reading. Sentinels that would come back as something else are not stored.
 bool Storable(const ConfigFileContent& content) {
-    for (const std::string& sentinel : content.Sentinels)
-        if (!sentinel.empty() && sentinel.front() == '\n')
+    const auto& s = content.Sentinels;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char first = s[i].empty() ? '\0' : s[i].front();
+        const char next = i + 1 < s.size() ? (s[i + 1].empty() ? '\0' : s[i + 1].front()) : '\n';
+        if (first == '\r' && next == '\n')
             return false;
-    const std::string& last = content.Sentinels.back();
-    return last.empty() || last.front() != '\r';
+        // A line feed ends the line: only empty sentinels may follow it.
+        if (first == '\n')
+            for (std::size_t j = i + 1; j < s.size(); ++j)
+                if (!s[j].empty())
+                    return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6svg6 qt6-qpa-plugins
   xvfb xauth xdotool imagemagick
+  clang libclang-rt-14-dev dpkg-dev
 )
 
 missing=()

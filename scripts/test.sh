@@ -1,9 +1,75 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, and runs every test.
+# Runs every test: installs what is missing, then
+#   unit    the build with warnings as errors and the whole test suite
+#   asan    the whole test suite again, built with AddressSanitizer and UBSan
+#   fuzz    the libFuzzer targets, about a minute each, on the committed seed corpus
+#   package the Debian package; under CI it is also installed and started
+# MSRCONFIG_TEST_STAGES="unit asan" picks stages; FUZZ_SECONDS sets the fuzzing time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+stages=${MSRCONFIG_TEST_STAGES:-unit asan fuzz package}
+fuzz_seconds=${FUZZ_SECONDS:-60}
+jobs=$(( $(nproc) * 5 )) # the tests mostly wait on a silent line
+
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON
-cmake --build build
-cd build
-ctest -j8 --output-on-failure
+
+stage() { printf '\n=== %s ===\n' "$*"; }
+has() { [[ " $stages " == *" $1 "* ]]; }
+
+if has unit; then
+  stage "build and test"
+  cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON
+  cmake --build build
+  (cd build && ctest -j"$jobs" --output-on-failure --timeout 240)
+fi
+
+if has asan; then
+  stage "test with AddressSanitizer and UndefinedBehaviorSanitizer"
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMSRCONFIG_SANITIZE=ON -DMSRCONFIG_WERROR=ON
+  cmake --build build-asan
+  (cd build-asan && ctest -j"$jobs" --output-on-failure --timeout 240)
+fi
+
+if has fuzz; then
+  stage "fuzz for ${fuzz_seconds} s each"
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMSRCONFIG_FUZZ=ON -DMSRCONFIG_WERROR=ON
+  cmake --build build-fuzz
+  pids=()
+  for target in response config_file command_line; do
+    work="build-fuzz/corpus-$target"
+    mkdir -p "$work"
+    "build-fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+      -artifact_prefix="build-fuzz/crash-$target-" "$work" "fuzz/corpus/$target" \
+      > "build-fuzz/fuzz_$target.log" 2>&1 &
+    pids+=($!)
+  done
+  failed=0
+  for i in 0 1 2; do
+    target=$(echo response config_file command_line | cut -d' ' -f$((i + 1)))
+    if wait "${pids[$i]}"; then
+      echo "fuzz_$target: $(grep -E '^stat::number_of_executed_units' "build-fuzz/fuzz_$target.log" | awk '{print $2}') runs, no finding"
+    else
+      echo "fuzz_$target: FINDING"; tail -n 40 "build-fuzz/fuzz_$target.log"; failed=1
+    fi
+  done
+  [ "$failed" -eq 0 ] || exit 1
+fi
+
+if has package; then
+  stage "Debian package"
+  [ -d build ] || { cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON && cmake --build build; }
+  (cd build && rm -f msrconfig_*.deb && cpack -G DEB)
+  deb=$(ls "$root"/build/msrconfig_*.deb)
+  dpkg-deb -I "$deb" | grep -E '^ (Package|Version|Depends):'
+  if [ "${CI:-}" = "true" ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y "$deb"
+    /usr/bin/msrconfig --version
+    test -f /usr/share/applications/msrconfig.desktop
+    test -f /usr/share/icons/hicolor/scalable/apps/msrconfig.svg
+  fi
+fi
+
+echo
+echo "all stages passed: $stages"

@@ -58,6 +58,8 @@ TEST(ConfigFileWriter, SaveThenLoadGivesBackWhatWasSaved) {
         {"", ";;", "", "?"},
         {"\xA7", "\xFF", "\x80", "\x1A"},
         {" ", "\r", "\t", "0"},
+        {"%", ";", "\n", ""}, // a line feed last: what follows it was never read
+        {"\r", "\r", "x", "\n"},
     };
     for (int flags = 0; flags < 256; ++flags) {
         for (const Sentinels& sentinels : kinds) {
@@ -75,10 +77,9 @@ TEST(ConfigFileWriter, SaveThenLoadGivesBackWhatWasSaved) {
 TEST(ConfigFileWriter, SentinelsTheFormatCannotCarryAreRefused) {
     TempDir dir;
     dir.Write("keep.txt", "old");
-    EXPECT_EQ(Save(dir.File("keep.txt"), Content(0, {"\n", "", "", ""})),
-              ConfigFileResult::CannotWrite);
-    EXPECT_EQ(Save(dir.File("keep.txt"), Content(0, {"", "", "", "\r"})),
-              ConfigFileResult::CannotWrite);
+    for (const Sentinels& refused :
+         {Sentinels{"\n", "", "", "?"}, Sentinels{"", "", "", "\r"}, Sentinels{"\r", "\n", "", ""}})
+        EXPECT_EQ(Save(dir.File("keep.txt"), Content(0, refused)), ConfigFileResult::CannotWrite);
     EXPECT_EQ(dir.Read("keep.txt"), "old");
     EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
