@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -26,6 +27,19 @@ class BusyCursor {
   public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// Disabling the focused button moves the focus on; give it back once the buttons are enabled.
+class KeepFocus {
+  public:
+    explicit KeepFocus(QWidget* window) : Focused(window->focusWidget()) {}
+    ~KeepFocus() {
+        if (Focused && Focused->isEnabled())
+            Focused->setFocus();
+    }
+
+  private:
+    QPointer<QWidget> Focused;
 };
 
 QString SentinelText(std::uint8_t code) {
@@ -87,6 +101,7 @@ std::uint8_t CConfigDlg::SentinelCode(int id) const {
 }
 
 void CConfigDlg::OnGetConfig() {
+    KeepFocus focus(this);
     Button(IDC_COMMIT)->setEnabled(false);
     Button(IDC_GET)->setEnabled(false);
     {
@@ -108,6 +123,7 @@ void CConfigDlg::OnGetConfig() {
 }
 
 void CConfigDlg::OnCommitConfig() {
+    KeepFocus focus(this);
     const CommitOutcome outcome = Commit(App.BatchMode != 0);
     if (App.BatchMode)
         App.Status = outcome == CommitOutcome::Committed    ? ExitOk
