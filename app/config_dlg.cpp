@@ -60,43 +60,43 @@ void CConfigDlg::BuildControls(const DialogLayout& layout) {
     const DialogUnits units(font());
     QWidget* previous = nullptr;
     QList<QWidget*> background;
-    for (const ControlSpec& spec : layout.Controls) {
+    for (const ControlLayout& entry : layout.Controls) {
         QWidget* widget = nullptr;
-        if (spec.Kind == QLatin1String("check")) {
-            auto* box = new QCheckBox(spec.Text, this);
+        if (entry.Kind == QLatin1String("check")) {
+            auto* box = new QCheckBox(entry.Text, this);
             connect(box, &QCheckBox::clicked, this, &CConfigDlg::EnableEditing);
             widget = box;
-        } else if (spec.Kind == QLatin1String("button")) {
-            auto* button = new WrappingButton(spec.Text, this);
+        } else if (entry.Kind == QLatin1String("button")) {
+            auto* button = new WrappingButton(entry.Text, this);
             button->setAutoDefault(false);
             widget = button;
-        } else if (spec.Kind == QLatin1String("edit")) {
+        } else if (entry.Kind == QLatin1String("edit")) {
             auto* edit = new QLineEdit(this);
             edit->setValidator(new Latin1Validator(edit));
             connect(edit, &QLineEdit::textChanged, this, &CConfigDlg::EnableEditing);
             widget = edit;
-        } else if (spec.Kind.endsWith(QLatin1String("list"))) {
+        } else if (entry.Kind.endsWith(QLatin1String("list"))) {
             auto* list = new QComboBox(this);
             list->setEditable(false);
             widget = list;
-        } else if (spec.Kind == QLatin1String("group")) {
-            widget = new QGroupBox(spec.Text, this);
+        } else if (entry.Kind == QLatin1String("group")) {
+            widget = new QGroupBox(entry.Text, this);
             background.append(widget);
         } else {
-            widget = new QLabel(spec.Text, this);
+            widget = new QLabel(entry.Text, this);
             background.append(widget);
         }
-        QRect pixels = units.ToPixels(spec.Units);
+        QRect pixels = units.ToPixels(entry.Units);
         // A drop-down list's height in the table is its opened height; closed it is one line.
         if (qobject_cast<QComboBox*>(widget))
             pixels.setHeight(widget->sizeHint().height());
         widget->setGeometry(pixels);
-        if (spec.Id) {
-            widget->setObjectName(QString::number(spec.Id));
-            Controls.insert(spec.Id, widget);
+        if (entry.Id) {
+            widget->setObjectName(QString::number(entry.Id));
+            Controls.insert(entry.Id, widget);
         }
-        if (!spec.ToolTip.isEmpty()) {
-            widget->setToolTip(spec.ToolTip);
+        if (!entry.ToolTip.isEmpty()) {
+            widget->setToolTip(entry.ToolTip);
             widget->installEventFilter(this);
         }
         if (widget->focusPolicy() != Qt::NoFocus) {

@@ -31,7 +31,7 @@ DialogLayout DialogLayout::Load(const QString& path) {
         }
         if (f.size() < 6)
             continue;
-        ControlSpec control;
+        ControlLayout control;
         control.Id = f[0].toInt(); // "-" gives 0
         control.Kind = f[1];
         control.Units = QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt());

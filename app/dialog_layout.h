@@ -7,7 +7,7 @@
 #include <QString>
 #include <QVector>
 
-struct ControlSpec {
+struct ControlLayout {
     int Id = 0; // 0 for controls without an identifier
     QString Kind;
     QRect Units; // x, y, width, height in dialog units
@@ -19,7 +19,7 @@ struct DialogLayout {
     int TemplateId = 0;
     QSize Units;
     QString Caption;
-    QVector<ControlSpec> Controls; // in tab order
+    QVector<ControlLayout> Controls; // in tab order
 
     // Reads a layout table; an empty layout (no controls) when it cannot be read.
     static DialogLayout Load(const QString& path);

@@ -303,17 +303,3 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     EXPECT_EQ(reader.Sim().Committed(), Stored);
     EXPECT_EQ(w.App.Status, ExitOk);
 }
-
-TEST(Operations, BatchCommitWithNoReader) {
-    EmptyPortDir ports;
-    TempDir dir;
-    dir.Write("batch.txt", Header + "5d%;+?\n");
-    Window w(false);
-    w.App.BatchMode = 1;
-    w.App.BatchFile = dir.File("batch.txt");
-    w.App.BatchPort = "COM3";
-    w.App.BatchBaud = "19200";
-    EXPECT_FALSE(w.Start());
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector{Msg(NotClaimed, "Error!", B::Ok, I::None)}));
-    EXPECT_EQ(w.App.Status, ExitNotClaimed);
-}

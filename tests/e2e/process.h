@@ -17,6 +17,8 @@ struct ProcessResult {
 // The test's environment without any display, with `changes` applied (empty value: unset).
 std::vector<std::string> Environment(const std::map<std::string, std::string>& changes);
 
+std::string ReadFile(const std::string& path);
+
 ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          double timeoutSeconds = 120);
 

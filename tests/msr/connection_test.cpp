@@ -52,22 +52,6 @@ TEST(Connection, ClaimApplyCommitReleaseOnTheWire) {
     EXPECT_TRUE(port.Open("3", 19200));
 }
 
-TEST(Connection, MissingPortTakesTenAttemptsAndTwentyLines) {
-    EmptyPortDir ports;
-    LogCapture log;
-    auto start = Clock::now();
-    EXPECT_FALSE(ClaimMsr("COM3", "19200"));
-    double waited = SecondsSince(start);
-    EXPECT_GE(waited, 4.5); // ten 500 ms pauses, the last included
-    EXPECT_LT(waited, 8.0);
-    Lines expected;
-    for (int i = 0; i < 10; ++i) {
-        expected.push_back("err: Error opening com port : 3");
-        expected.push_back("err: Error restoring functional mode.");
-    }
-    EXPECT_EQ(log.Lines(), expected);
-}
-
 TEST(Connection, PortTextShorterThanThreeGivesAnEmptySuffix) {
     EmptyPortDir ports;
     LogCapture log;
@@ -76,35 +60,8 @@ TEST(Connection, PortTextShorterThanThreeGivesAnEmptySuffix) {
     EXPECT_EQ(log.Lines(), Lines{"err: Error opening com port : "});
 }
 
-TEST(Connection, SecondUserOfThePortIsRefused) {
-    SimulatedReader reader;
-    CSerialPort holder;
-    ASSERT_TRUE(holder.Open("3", 19200));
-    LogCapture log;
-    { CMsrConnection connection("3", 19200); }
-    EXPECT_EQ(log.Lines(),
-              (Lines{"err: Error opening com port : 3", "err: Error restoring functional mode."}));
-    EXPECT_TRUE(reader.Sim().ReceivedRecords().empty());
-}
-
-TEST(Connection, SilentReaderAndNoCommandMode) {
-    for (auto fault : {+[](MsrSimSettings& s) { s.Silent = true; },
-                       +[](MsrSimSettings& s) { s.NoCommandMode = true; }}) {
-        SimulatedReader reader(With(fault));
-        LogCapture log;
-        auto start = Clock::now();
-        { CMsrConnection connection("3", 19200); }
-        EXPECT_LT(SecondsSince(start), 2.0); // one 500 ms read; the release sends nothing
-        EXPECT_EQ(log.Lines(),
-                  (Lines{"out: Entering command mode...", "err: Failed to enter command mode.",
-                         "err: Error restoring functional mode."}));
-        EXPECT_EQ(reader.Sim().ReceivedRecords(), Lines{":0100001110DE"});
-    }
-}
-
 TEST(Connection, UnacknowledgedQueryLeavesThePortOpenUntilRelease) {
     for (auto fault : {+[](MsrSimSettings& s) { s.QueryNotAcknowledged = true; },
-                       +[](MsrSimSettings& s) { s.Prefix = "\r\n"; },
                        +[](MsrSimSettings& s) { s.GarbageBytes = 10000; }}) {
         SimulatedReader reader(With(fault));
         LogCapture log;
@@ -119,18 +76,6 @@ TEST(Connection, UnacknowledgedQueryLeavesThePortOpenUntilRelease) {
         EXPECT_EQ(reader.Sim().ReceivedRecords(),
                   (Lines{":0100001110DE", ":020000110200EB", ":0100001111DD"}));
     }
-}
-
-TEST(Connection, RejectedSetIsStillFollowedByACommit) {
-    SimulatedReader reader(With([](MsrSimSettings& s) { s.SetRejected = true; }));
-    LogCapture log;
-    auto connection = ClaimMsr("COM3", "9600");
-    ASSERT_TRUE(connection);
-    EXPECT_FALSE(connection->ApplyConfiguration());
-    EXPECT_EQ(connection->Claimed, 1);
-    EXPECT_TRUE(connection->CommitConfiguration());
-    EXPECT_EQ(log.Lines(), (Lines{"out: Entering command mode...",
-                                  "err: MSR_SET_CONFIGURATION did not apply properly."}));
 }
 
 TEST(Connection, LateCommitAcknowledgementIsAwaited) {
@@ -156,22 +101,4 @@ TEST(Connection, AcknowledgementWaitIsBoundedByAttemptsAndTime) {
     double waited = SecondsSince(start);
     EXPECT_GE(waited, 1.9);
     EXPECT_LT(waited, 3.5);
-}
-
-TEST(Connection, ReaderUnpluggedMidExchange) {
-    // Enter and query answered, then the terminal vanishes while the set record waits.
-    SimulatedReader reader(With([](MsrSimSettings& s) { s.UnplugAfterRecords = 2; }));
-    LogCapture log;
-    auto start = Clock::now();
-    {
-        auto connection = ClaimMsr("COM3", "19200");
-        ASSERT_TRUE(connection);
-        EXPECT_FALSE(connection->ApplyConfiguration());
-        EXPECT_FALSE(connection->CommitConfiguration());
-    }
-    EXPECT_LT(SecondsSince(start), 5.0);
-    EXPECT_EQ(log.Lines(),
-              (Lines{"out: Entering command mode...", "err: Failed to send MSR_SET_CONFIGURATION.",
-                     "err: Failed to send MSR_COMMIT_CONFIGURATION.",
-                     "err: Error restoring functional mode."}));
 }
