@@ -21,9 +21,12 @@ std::uint8_t FieldAt(const ResponseBuffer& buffer, std::size_t index) {
         ConvertHexField(std::string_view(buffer.Text + index, length)));
 }
 
-void ReadUntilSilent(CSerialPort& link, ResponseBuffer* buffer) {
+// Until the line is silent, or until the limit: a reader that never stops talking must
+// not hold the program forever.
+void ReadUntilSilent(CSerialPort& link, ResponseBuffer* buffer, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     unsigned char byte;
-    while (link.ReadByte(&byte) == 1) {
+    while (std::chrono::steady_clock::now() < deadline && link.ReadByte(&byte) == 1) {
         if (!buffer)
             continue;
         ++buffer->Received;
@@ -53,11 +56,12 @@ std::string BuildSetConfigurationRecord(const CMsrConfiguration& r) {
                                r.Track2StartSentinel, r.Track3StartSentinel, r.EndSentinel});
 }
 
-bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer) {
+bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer,
+              std::chrono::milliseconds limit) {
     buffer = ResponseBuffer{};
     if (!link.Write(record.data(), record.size()))
         return false;
-    ReadUntilSilent(link, &buffer);
+    ReadUntilSilent(link, &buffer, limit);
     buffer.Text[buffer.Stored] = '\0';
     return buffer.Received > 0;
 }
@@ -88,7 +92,7 @@ bool WaitForAcknowledge(CSerialPort& link, int attempts, std::chrono::millisecon
     for (int attempt = 0; attempt < attempts; ++attempt) {
         unsigned char byte;
         if (link.ReadByte(&byte) == 1 && byte == '.') {
-            ReadUntilSilent(link, nullptr);
+            ReadUntilSilent(link, nullptr, ResponseTimeLimit);
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline)

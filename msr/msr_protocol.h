@@ -23,6 +23,8 @@ inline constexpr std::uint8_t MSR_SET_CONFIGURATION = 0x01;
 // How long the late commit acknowledgement is awaited.
 inline constexpr int CommitAcknowledgeAttempts = 60000;
 inline constexpr std::chrono::milliseconds CommitAcknowledgeLimit{60000};
+// How long one response may go on before the line is silent.
+inline constexpr std::chrono::milliseconds ResponseTimeLimit{30000};
 
 // One response: the first bytes received, zero-terminated. Reading goes on until the line
 // is silent even when the buffer is full, so the line is left empty for the next exchange.
@@ -38,8 +40,10 @@ std::string BuildCommandRecord(const std::vector<std::uint8_t>& data);
 // The set record: flags byte and the four sentinels; always 23 characters.
 std::string BuildSetConfigurationRecord(const CMsrConfiguration& record);
 
-// Writes the record and collects the answer. False when the write failed or nothing came.
-bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer);
+// Writes the record and collects the answer until the line is silent (or the limit has
+// passed). False when the write failed or nothing came.
+bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer,
+              std::chrono::milliseconds limit = ResponseTimeLimit);
 
 // True when a "." follows directly after the echo of the record.
 bool IsAcknowledged(const std::string& record, const ResponseBuffer& buffer);

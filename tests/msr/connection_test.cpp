@@ -102,3 +102,18 @@ TEST(Connection, AcknowledgementWaitIsBoundedByAttemptsAndTime) {
     EXPECT_GE(waited, 1.9);
     EXPECT_LT(waited, 3.5);
 }
+
+TEST(Connection, ReaderThatNeverFallsSilentCannotHoldTheProgram) {
+    SimulatedReader reader(With([](MsrSimSettings& s) { s.Chatty = true; }));
+    CSerialPort port;
+    ASSERT_TRUE(port.Open("3", 19200));
+    ResponseBuffer response;
+    auto start = Clock::now();
+    EXPECT_TRUE(Exchange(port, MSR_ENTER_COMMAND_MODE, response, std::chrono::seconds(2)));
+    double waited = SecondsSince(start);
+    EXPECT_GE(waited, 1.9);
+    EXPECT_LT(waited, 3.5);
+    EXPECT_GT(response.Received, response.Stored); // more came than the buffer holds
+    EXPECT_EQ(response.Stored, ResponseBuffer::Capacity - 1);
+    EXPECT_EQ(response.Text[response.Stored], '\0');
+}

@@ -42,6 +42,7 @@ const char Usage[] =
     "  --commit-never        never acknowledge the commit\n"
     "  --prefix TEXT         send TEXT before every echo\n"
     "  --garbage N           answer every record with N bytes of noise\n"
+    "  --chatty              after the first answer, never stop sending\n"
     "  --unplug-after N      answer N records, then close the terminal when the next arrives\n";
 
 bool ToInt(const char* text, int& value) {
@@ -104,6 +105,8 @@ int main(int argc, char** argv) {
             settings.SetRejected = true;
         else if (arg == "--commit-never")
             settings.CommitNeverAcknowledged = true;
+        else if (arg == "--chatty")
+            settings.Chatty = true;
         else
             ok = false;
         if (!ok) {

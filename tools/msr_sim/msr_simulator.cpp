@@ -87,7 +87,7 @@ bool CMsrSimulator::Start(std::string& error) {
         error = "cannot create a pipe";
         return false;
     }
-    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) {
         error = "cannot open a pseudo-terminal";
         return false;
@@ -137,9 +137,14 @@ void CMsrSimulator::Unplug() {
 void CMsrSimulator::Run() {
     while (Master >= 0) {
         pollfd fds[2] = {{Master, POLLIN, 0}, {StopPipe[0], POLLIN, 0}};
-        int ready = poll(fds, 2, -1);
+        const bool chatting = Settings.Chatty && RecordsAnswered > 0;
+        int ready = poll(fds, 2, chatting ? 5 : -1);
         if (ready < 0 && errno == EINTR)
             continue;
+        if (ready == 0 && chatting) {
+            Send("~", true);
+            continue;
+        }
         if (ready < 0 || (fds[1].revents & POLLIN))
             break;
         if (!(fds[0].revents & POLLIN))
@@ -268,19 +273,29 @@ void CMsrSimulator::CountAnswered() {
     ++RecordsAnswered;
 }
 
-void CMsrSimulator::Send(const std::string& bytes) {
+void CMsrSimulator::Send(const std::string& bytes, bool mayDrop) {
     if (Master < 0 || bytes.empty())
         return;
-    Record(false, bytes);
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = write(Master, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EAGAIN) {
+            if (mayDrop)
+                break;
+            // Nobody reads the terminal just now: wait, but stay stoppable.
+            pollfd fds[2] = {{Master, POLLOUT, 0}, {StopPipe[0], POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+                break;
+            continue;
+        }
         if (n <= 0)
-            return;
+            break;
         done += static_cast<std::size_t>(n);
     }
+    if (done > 0)
+        Record(false, bytes.substr(0, done));
 }
 
 bool CMsrSimulator::PauseMs(int ms) {

@@ -27,6 +27,7 @@ struct MsrSimSettings {
     bool CommitNeverAcknowledged = false;
     std::string Prefix;          // bytes sent before every echo
     int GarbageBytes = 0;        // answer every record with this many bytes of noise instead
+    bool Chatty = false;         // after the first answer, never stops sending
     int UnplugAfterRecords = -1; // the terminal closes on the record after this many
 };
 
@@ -64,7 +65,7 @@ class CMsrSimulator {
 
   private:
     void HandleRecord(const std::string& record);
-    void Send(const std::string& bytes);
+    void Send(const std::string& bytes, bool mayDrop = false);
     bool PauseMs(int ms); // false when stopped meanwhile
     void Unplug();
     void CountAnswered();
