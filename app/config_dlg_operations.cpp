@@ -72,9 +72,10 @@ void CConfigDlg::ShowConfiguration(const CMsrConfiguration& c, bool withSentinel
         Check(id)->setChecked(on != 0);
     if (!withSentinels)
         return;
-    CMsrConfiguration copy = c;
+    const std::uint8_t codes[] = {c.Track1StartSentinel, c.Track2StartSentinel,
+                                  c.Track3StartSentinel, c.EndSentinel};
     for (int i = 0; i < 4; ++i)
-        Edit(SentinelIds[i])->setText(SentinelText(*SentinelField(copy, i)));
+        Edit(SentinelIds[i])->setText(SentinelText(codes[i]));
 }
 
 void CConfigDlg::ReadOptions(CMsrConfiguration& c) {

@@ -36,6 +36,12 @@ struct Window {
         if (initialise)
             Start();
     }
+    void Batch(const std::string& file, const std::string& port, const std::string& baud) {
+        App.BatchMode = 1;
+        App.BatchFile = file;
+        App.BatchPort = port;
+        App.BatchBaud = baud;
+    }
     bool Start() {
         Dlg = std::make_unique<CConfigDlg>(App, Dialogs);
         return Dlg->Initialise();
@@ -259,10 +265,7 @@ TEST(Operations, BatchRunClosesTheWindowBeforeItShows) {
     TempDir dir;
     dir.Write("batch.txt", Header + "1c!\"#$\n"); // tracks on, custom config clear
     Window w(false);
-    w.App.BatchMode = 1;
-    w.App.BatchFile = dir.File("batch.txt");
-    w.App.BatchPort = "COM3";
-    w.App.BatchBaud = "19200";
+    w.Batch(dir.File("batch.txt"), "COM3", "19200");
     EXPECT_FALSE(w.Start());
     EXPECT_FALSE(w.Dlg->isVisible());
     EXPECT_EQ(w.Dialogs.Shown, (std::vector{AskCustom})); // no "loaded" message in batch mode
@@ -277,10 +280,7 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     SimulatedReader reader(settings);
     TempDir dir;
     Window w(false);
-    w.App.BatchMode = 1;
-    w.App.BatchFile = dir.File("later.txt");
-    w.App.BatchPort = "COM9";
-    w.App.BatchBaud = "9600";
+    w.Batch(dir.File("later.txt"), "COM9", "9600");
     EXPECT_TRUE(w.Start()); // the window opens after the message
     EXPECT_EQ(w.Dialogs.Shown, (std::vector{Msg("Error opening configuration file.", "Error!",
                                                 B::Ok, I::Exclamation)}));
