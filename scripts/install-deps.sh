@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, run and test msrconfig.
-# Both README commands and CI call this; it is a no-op once everything is there.
+# Installs what a fresh Debian 12 machine lacks for msrconfig; a no-op once it is there.
+# Both README commands and CI call it: "run" installs what building and running need,
+# "test" (the default) adds the test, sanitizer, fuzzing, packaging and screenshot tools.
 set -euo pipefail
 
-packages=(
+run_packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev googletest
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6svg6 qt6-qpa-plugins
-  xvfb xauth xdotool imagemagick
-  clang libclang-rt-14-dev dpkg-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-qpa-plugins
 )
+test_packages=(
+  libgtest-dev libgmock-dev googletest
+  clang libclang-rt-14-dev dpkg-dev
+  xvfb xauth xdotool imagemagick
+)
+
+packages=("${run_packages[@]}")
+[ "${1:-test}" = run ] || packages+=("${test_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,8 +23,9 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update
-  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi

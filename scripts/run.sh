@@ -10,8 +10,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja
+bash scripts/install-deps.sh run
+cmake -S . -B build -G Ninja -DMSRCONFIG_TESTS=OFF
 cmake --build build --target msrconfig msr-sim
 
 ports=$(mktemp -d)

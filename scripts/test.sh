@@ -19,14 +19,14 @@ has() { [[ " $stages " == *" $1 "* ]]; }
 
 if has unit; then
   stage "build and test"
-  cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON
+  cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON -DMSRCONFIG_TESTS=ON
   cmake --build build
   (cd build && ctest -j"$jobs" --output-on-failure --timeout 240)
 fi
 
 if has asan; then
   stage "test with AddressSanitizer and UndefinedBehaviorSanitizer"
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMSRCONFIG_SANITIZE=ON -DMSRCONFIG_WERROR=ON
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMSRCONFIG_SANITIZE=ON -DMSRCONFIG_WERROR=ON -DMSRCONFIG_TESTS=ON
   cmake --build build-asan
   (cd build-asan && ctest -j"$jobs" --output-on-failure --timeout 240)
 fi
