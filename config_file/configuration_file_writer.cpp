@@ -1,5 +1,7 @@
 #include "config_file/configuration_file.h"
 
+#include "msr/fd_io.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -35,19 +37,6 @@ bool ResolveLinks(std::string& path) {
     return false;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 mode_t NewFileMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -81,7 +70,7 @@ class PendingFile {
         // Keep the replaced file's owner where we may (we may not unless we are root).
         if (replaced) [[maybe_unused]]
             int ignored = fchown(Fd, replaced->st_uid, replaced->st_gid);
-        bool ok = fchmod(Fd, mode) == 0 && WriteAll(Fd, data) && fsync(Fd) == 0;
+        bool ok = fchmod(Fd, mode) == 0 && WriteAll(Fd, data.data(), data.size()) && fsync(Fd) == 0;
         ok = (::close(Fd) == 0) && ok;
         Fd = -1;
         if (!ok || ::rename(Path.c_str(), target.c_str()) != 0)

@@ -1,5 +1,6 @@
 #include "msr/serial_port.h"
 
+#include "msr/fd_io.h"
 #include "msr/port_name.h"
 
 #include <cerrno>
@@ -66,18 +67,7 @@ int CSerialPort::ReadByte(unsigned char* destination) {
 }
 
 bool CSerialPort::Write(const char* data, std::size_t length) {
-    if (!IsOpen())
-        return false;
-    std::size_t done = 0;
-    while (done < length) {
-        ssize_t n = ::write(Handle, data + done, length - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return IsOpen() && WriteAll(Handle, data, length);
 }
 
 bool CSerialPort::Close() {

@@ -33,7 +33,6 @@ TEST(FileFlags, TrackBitsArePositive) {
         DecodeFileFlags(static_cast<std::uint8_t>(byte), decoded);
         ASSERT_EQ(EncodeFileFlags(decoded), byte);
         ASSERT_EQ(decoded.Track1Enabled, (byte >> 2) & 1);
-        ASSERT_EQ(EncodeDeviceFlags(decoded), byte ^ 0x1C);
     }
 }
 

@@ -88,11 +88,3 @@ TEST(SerialPort, ReadWaitsHalfASecondOfSilence) {
     EXPECT_GE(waited, 0.45);
     EXPECT_LT(waited, 2.0);
 }
-
-TEST(SerialPort, UnusualRatesStillOpen) {
-    SimulatedReader reader;
-    CSerialPort port;
-    EXPECT_TRUE(port.Open("3", 31250));
-    port.Close();
-    EXPECT_TRUE(port.Open("3", -7));
-}
