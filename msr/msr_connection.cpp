@@ -2,12 +2,15 @@
 
 #include "msr/msr_log.h"
 #include "msr/msr_protocol.h"
+#include "msr/stop_request.h"
 #include "msr/text_conversion.h"
 
 #include <chrono>
 #include <thread>
 
 namespace {
+constexpr int ClaimPauseSliceMs = 10;
+
 void LogError(const std::string& line) {
     Log(LogStream::Error, line.c_str());
 }
@@ -32,7 +35,7 @@ CMsrConnection::CMsrConnection(const std::string& portSuffix, std::int32_t baud)
 
 CMsrConnection::~CMsrConnection() {
     ResponseBuffer response;
-    if (!Exchange(Link, MSR_RESTORE_FUNCTIONAL_MODE, response))
+    if (!Exchange(Link, MSR_RESTORE_FUNCTIONAL_MODE, response, OnStop::Finish))
         LogError("Error restoring functional mode.");
     Link.Close();
     Claimed = 0;
@@ -83,12 +86,14 @@ bool CMsrConnection::CommitConfiguration() {
 
 std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText) {
     const std::string portSuffix = portText.size() > 3 ? portText.substr(3) : std::string();
-    for (int attempt = 0; attempt < ClaimAttempts; ++attempt) {
+    for (int attempt = 0; attempt < ClaimAttempts && !StopRequested(); ++attempt) {
         auto connection = std::make_unique<CMsrConnection>(portSuffix, ConvertDecimal(baudText));
         if (connection->Claimed == 1)
             return connection;
         connection.reset();
-        std::this_thread::sleep_for(std::chrono::milliseconds(ClaimPauseMs));
+        // In slices, so that a stop request does not sit out the pause.
+        for (int paused = 0; paused < ClaimPauseMs && !StopRequested(); paused += ClaimPauseSliceMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ClaimPauseSliceMs));
     }
     return nullptr;
 }

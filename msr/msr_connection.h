@@ -36,5 +36,6 @@ inline constexpr int ClaimAttempts = 10;
 inline constexpr int ClaimPauseMs = 500;
 
 // portText is a list entry such as "COM3" (its first three characters are skipped);
-// baudText is decimal. Null when no reader could be claimed in ten attempts.
+// baudText is decimal. Null when no reader could be claimed in ten attempts, or when a
+// stop was requested before one was.
 std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText);

@@ -1,5 +1,6 @@
 #include "msr/msr_protocol.h"
 
+#include "msr/stop_request.h"
 #include "msr/text_conversion.h"
 
 #include <cstdio>
@@ -22,11 +23,13 @@ std::uint8_t FieldAt(const ResponseBuffer& buffer, std::size_t index) {
 }
 
 // Until the line is silent, or until the limit: a reader that never stops talking must
-// not hold the program forever.
-void ReadUntilSilent(CSerialPort& link, ResponseBuffer* buffer, std::chrono::milliseconds limit) {
+// not hold the program.
+void ReadUntilSilent(CSerialPort& link, ResponseBuffer* buffer, std::chrono::milliseconds limit,
+                     OnStop onStop) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     unsigned char byte;
-    while (std::chrono::steady_clock::now() < deadline && link.ReadByte(&byte) == 1) {
+    while (std::chrono::steady_clock::now() < deadline &&
+           !(onStop == OnStop::Yield && StopRequested()) && link.ReadByte(&byte) == 1) {
         if (!buffer)
             continue;
         ++buffer->Received;
@@ -56,12 +59,13 @@ std::string BuildSetConfigurationRecord(const CMsrConfiguration& r) {
                                r.Track2StartSentinel, r.Track3StartSentinel, r.EndSentinel});
 }
 
-bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer,
-              std::chrono::milliseconds limit) {
+bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer, OnStop onStop) {
     buffer = ResponseBuffer{};
+    if (onStop == OnStop::Yield && StopRequested())
+        return false;
     if (!link.Write(record.data(), record.size()))
         return false;
-    ReadUntilSilent(link, &buffer, limit);
+    ReadUntilSilent(link, &buffer, ResponseTimeLimit, onStop);
     buffer.Text[buffer.Stored] = '\0';
     return buffer.Received > 0;
 }
@@ -92,10 +96,11 @@ bool WaitForAcknowledge(CSerialPort& link, int attempts, std::chrono::millisecon
     for (int attempt = 0; attempt < attempts; ++attempt) {
         unsigned char byte;
         if (link.ReadByte(&byte) == 1 && byte == '.') {
-            ReadUntilSilent(link, nullptr, ResponseTimeLimit);
+            ReadUntilSilent(link, nullptr, ResponseTimeLimit, OnStop::Yield);
             return true;
         }
-        if (std::chrono::steady_clock::now() >= deadline)
+        // A device that is gone fails every read at once: that is no late answer coming.
+        if (link.HungUp() || StopRequested() || std::chrono::steady_clock::now() >= deadline)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

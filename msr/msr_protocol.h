@@ -23,8 +23,14 @@ inline constexpr std::uint8_t MSR_SET_CONFIGURATION = 0x01;
 // How long the late commit acknowledgement is awaited.
 inline constexpr int CommitAcknowledgeAttempts = 60000;
 inline constexpr std::chrono::milliseconds CommitAcknowledgeLimit{60000};
-// How long one response may go on before the line is silent.
-inline constexpr std::chrono::milliseconds ResponseTimeLimit{30000};
+// How long one response is read before it is cut off. The longest answer relied on is 53
+// characters, about 55 ms at 9600 baud once the reader starts (within 500 ms, or the line
+// counts as silent); a reader that never falls silent must not hold the program.
+inline constexpr std::chrono::milliseconds ResponseTimeLimit{1000};
+
+// Whether an exchange yields to a stop request. Only the release goes out regardless,
+// so that a stopped program still returns the reader to functional mode.
+enum class OnStop { Yield, Finish };
 
 // One response: the first bytes received, zero-terminated. Reading goes on until the line
 // is silent even when the buffer is full, so the line is left empty for the next exchange.
@@ -40,10 +46,11 @@ std::string BuildCommandRecord(const std::vector<std::uint8_t>& data);
 // The set record: flags byte and the four sentinels; always 23 characters.
 std::string BuildSetConfigurationRecord(const CMsrConfiguration& record);
 
-// Writes the record and collects the answer until the line is silent (or the limit has
-// passed). False when the write failed or nothing came.
+// Writes the record and collects the answer until the line is silent, ResponseTimeLimit has
+// passed or the device is gone. False when the write failed or nothing came; a yielding exchange
+// after a stop request writes nothing and is false, and one under way ends early.
 bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer,
-              std::chrono::milliseconds limit = ResponseTimeLimit);
+              OnStop onStop = OnStop::Yield);
 
 // True when a "." follows directly after the echo of the record.
 bool IsAcknowledged(const std::string& record, const ResponseBuffer& buffer);
@@ -57,6 +64,6 @@ void DecodeConfigurationResponse(const ResponseBuffer& buffer, CMsrConfiguration
                                  char firmwareRevision[9]);
 
 // Reads until a "." arrives (then drains the line and returns true), or until the
-// attempts or the time limit run out.
+// attempts or the time limit run out, the device is gone or a stop is requested.
 bool WaitForAcknowledge(CSerialPort& link, int attempts,
                         std::chrono::milliseconds limit = CommitAcknowledgeLimit);

@@ -27,27 +27,30 @@ bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
+    // A device whose line settings cannot be read is no serial port (/dev/zero, say).
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || !isatty(fd)) {
         ::close(fd);
         return false;
     }
     // Root ignores TIOCEXCL, so the advisory lock is what keeps a second user off the port.
-    ioctl(fd, TIOCEXCL);
+    // Exclusive mode belongs to the device, not the descriptor: set it only once ours.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
     }
+    ioctl(fd, TIOCEXCL);
     ApplyLineSettings(fd, baud);
     int flags = fcntl(fd, F_GETFL);
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     Handle = fd;
+    Gone = false;
     return true;
 }
 
 int CSerialPort::ReadByte(unsigned char* destination) {
-    if (!IsOpen())
+    if (!IsOpen() || Gone)
         return 0;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(ReadTimeoutMs);
@@ -59,10 +62,17 @@ int CSerialPort::ReadByte(unsigned char* destination) {
             continue;
         if (ready <= 0)
             return 0;
+        if (!(p.revents & POLLIN)) {
+            Gone = true; // hang-up or error without data: nothing more will come
+            return 0;
+        }
         ssize_t n = ::read(Handle, destination, 1);
-        if (n < 0 && errno == EINTR)
+        if (n == 1)
+            return 1;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        return n == 1 ? 1 : 0;
+        Gone = true; // end of file, EIO after a hang-up, or the device went away
+        return 0;
     }
 }
 
@@ -72,6 +82,9 @@ bool CSerialPort::Write(const char* data, std::size_t length) {
 
 bool CSerialPort::Close() {
     if (IsOpen()) {
+        // Exclusive mode outlives our descriptor while anyone else holds the device, and
+        // would lock out every later user but root.
+        ioctl(Handle, TIOCNXCL);
         ::close(Handle);
         Handle = -1;
     }

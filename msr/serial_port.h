@@ -17,11 +17,15 @@ class CSerialPort {
     // Closes a port that is still open, so no descriptor outlives its owner.
     virtual ~CSerialPort();
 
-    // portSuffix is what follows "COM" in the port's name. False when already open,
-    // when the suffix names no device, or when the device cannot be had exclusively.
+    // portSuffix is what follows "COM" in the port's name. False when already open, when
+    // the suffix names no device or one that is not a terminal, or when the device cannot
+    // be had exclusively. A baud rate of 0 or less leaves the line speed as it was found.
     bool Open(const std::string& portSuffix, std::int32_t baud);
     // Returns 1 when a byte was stored, 0 after 500 ms of silence or on any error.
     int ReadByte(unsigned char* destination);
+    // True once the device has gone away (hang-up, end of file, I/O error): every read
+    // from then on fails at once, which callers must not take for silence.
+    bool HungUp() const { return Gone; }
     bool Write(const char* data, std::size_t length);
     // Always true; harmless on a port that is not open.
     bool Close();
@@ -29,6 +33,7 @@ class CSerialPort {
 
   private:
     int Handle = -1;
+    bool Gone = false;
 };
 
 // Puts the line into the fixed settings at the given rate. Results are not examined.

@@ -4,7 +4,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -46,23 +49,42 @@ TEST(PortName, FolderComesFromTheEnvironment) {
     EXPECT_EQ(PortDirectory(), "/home/op/.config/msrconfig/ports");
 }
 
+namespace {
+// Exclusive mode and line speed of the terminal, seen through a descriptor of our own.
+std::pair<int, speed_t> LineState(const std::string& device) {
+    int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int exclusive = -1;
+    termios tio{};
+    ioctl(fd, TIOCGEXCL, &exclusive);
+    tcgetattr(fd, &tio);
+    close(fd);
+    return {exclusive, cfgetospeed(&tio)};
+}
+} // namespace
+
 TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     SimulatedReader reader;
+    const std::string device = reader.Sim().DevicePath();
     CSerialPort first, second;
-    ASSERT_TRUE(first.Open("3", 19200));
+    ASSERT_TRUE(first.Open("3", 38400));
     EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use
     EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
+    EXPECT_EQ(LineState(device), std::make_pair(1, speed_t{B38400}));
     first.Close();
-    EXPECT_TRUE(second.Open("3", 0)); // baud 0 is passed through, not refused
+    // Exclusive mode would lock out later users but root while anyone holds the device.
+    EXPECT_EQ(LineState(device).first, 0);
+    // Baud 0 (a baud text of letters) is no rate: the speed stays, the line is not hung up.
+    EXPECT_TRUE(second.Open("3", 0));
+    EXPECT_EQ(LineState(device).second, speed_t{B38400});
     EXPECT_TRUE(second.Close());
 
     TempDir files;
     files.Write("plain", "not a device");
     ASSERT_EQ(symlink(files.File("plain").c_str(), (reader.PortDir() + "/COM7").c_str()), 0);
-    EXPECT_FALSE(second.Open("7", 19200));
-    EXPECT_FALSE(second.Open("M2", 19200));
-    EXPECT_FALSE(second.Open("123456789", 19200));
+    ASSERT_EQ(symlink("/dev/zero", (reader.PortDir() + "/COM8").c_str()), 0);
+    for (const char* refused : {"7", "8", "M2", "123456789"})
+        EXPECT_FALSE(second.Open(refused, 19200)) << refused;
 }
 
 TEST(SerialPort, QuietFailuresWhenNotOpen) {

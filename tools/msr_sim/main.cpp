@@ -42,8 +42,9 @@ const char Usage[] =
     "  --commit-never        never acknowledge the commit\n"
     "  --prefix TEXT         send TEXT before every echo\n"
     "  --garbage N           answer every record with N bytes of noise\n"
-    "  --chatty              after the first answer, never stop sending\n"
-    "  --unplug-after N      answer N records, then close the terminal when the next arrives\n";
+    "  --drip MS             answer nothing, send a byte every MS ms and never fall silent\n"
+    "  --unplug-after N      answer N records, then close the terminal when the next arrives\n"
+    "  --vanish-after N      as --unplug-after, but send half of that record's echo first\n";
 
 bool ToInt(const char* text, int& value) {
     char* end = nullptr;
@@ -93,6 +94,10 @@ int main(int argc, char** argv) {
             ok = value(v) && ToInt(v, settings.GarbageBytes);
         else if (arg == "--unplug-after")
             ok = value(v) && ToInt(v, settings.UnplugAfterRecords);
+        else if (arg == "--vanish-after")
+            ok = value(v) && ToInt(v, settings.VanishAfterRecords);
+        else if (arg == "--drip")
+            ok = value(v) && ToInt(v, settings.DripMs) && settings.DripMs > 0;
         else if (arg == "--quiet")
             quiet = true;
         else if (arg == "--silent")
@@ -105,8 +110,6 @@ int main(int argc, char** argv) {
             settings.SetRejected = true;
         else if (arg == "--commit-never")
             settings.CommitNeverAcknowledged = true;
-        else if (arg == "--chatty")
-            settings.Chatty = true;
         else
             ok = false;
         if (!ok) {

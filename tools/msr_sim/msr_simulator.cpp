@@ -135,16 +135,25 @@ void CMsrSimulator::Unplug() {
 }
 
 void CMsrSimulator::Run() {
+    using Clock = std::chrono::steady_clock;
+    const std::chrono::milliseconds drip(Settings.DripMs);
+    auto nextDrip = Clock::now() + drip;
     while (Master >= 0) {
         pollfd fds[2] = {{Master, POLLIN, 0}, {StopPipe[0], POLLIN, 0}};
-        const bool chatting = Settings.Chatty && RecordsAnswered > 0;
-        int ready = poll(fds, 2, chatting ? 5 : -1);
+        int timeout = -1;
+        if (drip.count() > 0) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(nextDrip - Clock::now());
+            timeout = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        int ready = poll(fds, 2, timeout);
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready == 0 && chatting) {
+        if (drip.count() > 0 && Clock::now() >= nextDrip) {
             Send("~", true);
-            continue;
+            nextDrip += drip;
         }
+        if (ready == 0)
+            continue;
         if (ready < 0 || (fds[1].revents & POLLIN))
             break;
         if (!(fds[0].revents & POLLIN))
@@ -180,7 +189,10 @@ void CMsrSimulator::Run() {
                 Records.push_back(record);
             }
             // Unplugged while the program waits for the answer to this record.
-            if (RecordsAnswered == Settings.UnplugAfterRecords) {
+            if (RecordsAnswered == Settings.UnplugAfterRecords ||
+                RecordsAnswered == Settings.VanishAfterRecords) {
+                if (RecordsAnswered == Settings.VanishAfterRecords)
+                    Send(record.substr(0, record.size() / 2));
                 Unplug();
                 return;
             }
@@ -192,7 +204,7 @@ void CMsrSimulator::Run() {
 }
 
 void CMsrSimulator::HandleRecord(const std::string& record) {
-    if (Settings.Silent)
+    if (Settings.Silent || Settings.DripMs > 0)
         return;
     if (Settings.GarbageBytes > 0) {
         std::string noise;

@@ -6,6 +6,7 @@
 #include "msr/msr_configuration.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -27,8 +28,9 @@ struct MsrSimSettings {
     bool CommitNeverAcknowledged = false;
     std::string Prefix;          // bytes sent before every echo
     int GarbageBytes = 0;        // answer every record with this many bytes of noise instead
-    bool Chatty = false;         // after the first answer, never stops sending
+    int DripMs = 0;              // answers nothing, sends a byte every DripMs ms, never silent
     int UnplugAfterRecords = -1; // the terminal closes on the record after this many
+    int VanishAfterRecords = -1; // as above, but half of that record's echo goes out first
 };
 
 struct MsrSimEvent {
