@@ -5,9 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
-enum class ConfigFileResult { Ok, CannotOpen, BadHeader, NoDataLine, CannotWrite };
+enum class ConfigFileResult { Ok, CannotOpen, BadHeader, NoDataLine, CannotWrite, Withdrawn };
 
 inline constexpr char ConfigFileHeader[] = "ZYN MSR Configuration File";
 
@@ -18,18 +19,22 @@ struct ConfigFileContent {
     std::array<std::string, 4> Sentinels;
 };
 
-// Ok with the content filled, or CannotOpen, BadHeader, NoDataLine.
+// Ok with the content filled, or CannotOpen (also for anything but a regular file),
+// BadHeader, NoDataLine.
 ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileContent& content);
 
 // Two steps: the target is prepared first (CannotOpen, and nothing else happens); only then
 // is supply() asked for the content, which is written to a new file in the target's folder
 // and renamed over the target once it is all on disk (CannotWrite otherwise, and the old
-// target is left as it was). Each sentinel is stored as its first byte, or a zero byte
-// when empty, so what is loaded back is exactly what was saved. Sentinels the format
-// cannot carry (a line feed before another sentinel, a carriage return before a line end)
-// give CannotWrite.
-ConfigFileResult WriteConfigurationFile(const std::string& path,
-                                        const std::function<ConfigFileContent()>& supply);
+// target is left as it was). Supplying nothing withdraws the save (Withdrawn, nothing
+// changed). Each sentinel is stored as its first byte, or a zero byte when empty, so what
+// is loaded back is exactly what was saved. Sentinels the format cannot carry (a line feed
+// before another sentinel, a carriage return before a line end) give CannotWrite.
+// Symbolic links are followed to the file they name, as the kernel would for this user: a
+// link in a sticky, world-writable folder only when this user or the folder's owner owns it.
+ConfigFileResult
+WriteConfigurationFile(const std::string& path,
+                       const std::function<std::optional<ConfigFileContent>()>& supply);
 
 // The file's bytes for a content, as the writer stores them.
 std::string FormatConfigurationFile(const ConfigFileContent& content);

@@ -97,12 +97,13 @@ ConfigFileResult ReadOpened(int fd, ConfigFileContent& content) {
 } // namespace
 
 ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileContent& content) {
-    // Non-blocking open so that a FIFO without a writer cannot hang the program.
+    // Non-blocking open so that a FIFO without a writer cannot hang the program; only a
+    // regular file is read, since a pipe or device may never deliver or never end.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return ConfigFileResult::CannotOpen;
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return ConfigFileResult::CannotOpen;
     }

@@ -21,12 +21,25 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The kernel's protected-symlinks rule, which does not apply when we follow links ourselves:
+// in a sticky, world-writable folder such as /tmp, only our own links and the folder
+// owner's are followed, so a planted link cannot steer the save elsewhere.
+bool MayFollow(const struct stat& link, const std::string& linkPath) {
+    struct stat folder;
+    if (stat(FolderOf(linkPath).c_str(), &folder) != 0)
+        return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
+}
+
 // Follows symbolic links to the file they name, so that the link itself is kept.
 bool ResolveLinks(std::string& path) {
     for (int depth = 0; depth < MaxLinkDepth; ++depth) {
         struct stat info;
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return true;
+        if (!MayFollow(info, path))
+            return false;
         char target[PATH_MAX];
         ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
         if (n <= 0)
@@ -119,8 +132,9 @@ std::string FormatConfigurationFile(const ConfigFileContent& content) {
     return text + "\n";
 }
 
-ConfigFileResult WriteConfigurationFile(const std::string& path,
-                                        const std::function<ConfigFileContent()>& supply) {
+ConfigFileResult
+WriteConfigurationFile(const std::string& path,
+                       const std::function<std::optional<ConfigFileContent>()>& supply) {
     std::string target = path;
     if (target.empty() || !ResolveLinks(target))
         return ConfigFileResult::CannotOpen;
@@ -134,7 +148,8 @@ ConfigFileResult WriteConfigurationFile(const std::string& path,
         if (!S_ISREG(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
             access(target.c_str(), W_OK) != 0)
             return ConfigFileResult::CannotOpen;
-        mode = info.st_mode & 07777;
+        // Permission bits only: no set-user-ID, set-group-ID or sticky bit on a file we wrote.
+        mode = info.st_mode & 0777;
         replaced = &info;
     } else if (errno != ENOENT) {
         return ConfigFileResult::CannotOpen;
@@ -144,10 +159,12 @@ ConfigFileResult WriteConfigurationFile(const std::string& path,
     if (!pending.Create(target))
         return ConfigFileResult::CannotOpen;
 
-    ConfigFileContent content = supply();
-    if (!Storable(content))
+    const std::optional<ConfigFileContent> content = supply();
+    if (!content)
+        return ConfigFileResult::Withdrawn;
+    if (!Storable(*content))
         return ConfigFileResult::CannotWrite;
-    if (!pending.Commit(FormatConfigurationFile(content), target, mode, replaced))
+    if (!pending.Commit(FormatConfigurationFile(*content), target, mode, replaced))
         return ConfigFileResult::CannotWrite;
     return ConfigFileResult::Ok;
 }

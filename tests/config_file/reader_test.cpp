@@ -2,8 +2,10 @@
 #include "config_file/file_flags.h"
 #include "support/temp_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -104,7 +106,11 @@ TEST(ConfigFileReader, WhatCannotBeOpened) {
     EXPECT_EQ(ReadConfigurationFile("", content), ConfigFileResult::CannotOpen);
     EXPECT_EQ(ReadConfigurationFile("\"" + dir.File("x.txt") + "\"", content),
               ConfigFileResult::CannotOpen);
-    // A pipe nobody writes to reads as empty instead of hanging.
+    // Only regular files: a pipe whose writer never writes, or a device, would hang or
+    // never end.
     ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ReadConfigurationFile(dir.File("fifo"), content), ConfigFileResult::BadHeader);
+    const int writer = open(dir.File("fifo").c_str(), O_RDWR | O_CLOEXEC);
+    for (const std::string& path : {dir.File("fifo"), std::string("/dev/zero")})
+        EXPECT_EQ(ReadConfigurationFile(path, content), ConfigFileResult::CannotOpen) << path;
+    close(writer);
 }

@@ -99,6 +99,11 @@ TEST(ConfigFileWriter, ContentIsAskedForOnlyAfterTheTargetCouldBeOpened) {
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(WriteConfigurationFile(dir.File("ok.txt"), supply), ConfigFileResult::Ok);
     EXPECT_EQ(asked, 1);
+    // Supplying nothing (a stop during the question) withdraws the save without a trace.
+    EXPECT_EQ(WriteConfigurationFile(dir.File("ok.txt"), [] { return std::nullopt; }),
+              ConfigFileResult::Withdrawn);
+    EXPECT_EQ(dir.Read("ok.txt"), Header + "\n40abcd\n");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
 TEST(ConfigFileWriter, ReadOnlyTargetIsRefusedAndLeftAlone) {
@@ -120,7 +125,7 @@ TEST(ConfigFileWriter, ReadOnlyTargetIsRefusedAndLeftAlone) {
 TEST(ConfigFileWriter, ReplacingKeepsModeAndSymbolicLinks) {
     TempDir dir;
     dir.Write("real.txt", "old");
-    ASSERT_EQ(chmod(dir.File("real.txt").c_str(), 0640), 0);
+    ASSERT_EQ(chmod(dir.File("real.txt").c_str(), 04640), 0); // set-user-ID is not carried over
     ASSERT_EQ(symlink("real.txt", dir.File("link.txt").c_str()), 0);
     ASSERT_EQ(Save(dir.File("link.txt"), Content(0x5D, {"%", ";", "+", "?"})),
               ConfigFileResult::Ok);
@@ -129,7 +134,7 @@ TEST(ConfigFileWriter, ReplacingKeepsModeAndSymbolicLinks) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_EQ(dir.Read("real.txt"), Header + "\n5d%;+?\n");
     ASSERT_EQ(stat(dir.File("real.txt").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 
     // A link to a file that does not exist yet creates that file.
     ASSERT_EQ(symlink(dir.File("new.txt").c_str(), dir.File("dangling.txt").c_str()), 0);
@@ -159,4 +164,43 @@ TEST(ConfigFileWriter, WriteFailingHalfWayLeavesTheOldFileByteForByte) {
     EXPECT_EQ(dir.Read("target.txt"), old);
     EXPECT_FALSE(std::filesystem::exists(dir.File("fresh.txt")));
     EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+// The kernel's protected-symlinks rule, which root's own link resolution must apply too:
+// in a sticky, world-writable folder a link is followed only when its owner is this user or
+// the folder's owner.
+TEST(ConfigFileWriter, PlantedLinksInASharedFolderAreNotFollowed) {
+    ASSERT_EQ(geteuid(), 0u) << "needs root to hand files to other users";
+    constexpr uid_t Other = 4242, FolderOwner = 4343;
+    struct Case {
+        uid_t LinkOwner;
+        bool Dangling;
+        ConfigFileResult Expected;
+    };
+    const Case cases[] = {
+        {Other, false, ConfigFileResult::CannotOpen},
+        {Other, true, ConfigFileResult::CannotOpen},
+        {0, false, ConfigFileResult::Ok},
+        {FolderOwner, true, ConfigFileResult::Ok},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string shared = dir.File("tmp");
+        ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+        ASSERT_EQ(chown(shared.c_str(), FolderOwner, FolderOwner), 0);
+        ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+        if (!c.Dangling)
+            dir.Write("victim", "root's own");
+        const std::string link = shared + "/settings.txt";
+        ASSERT_EQ(symlink(dir.File("victim").c_str(), link.c_str()), 0);
+        ASSERT_EQ(lchown(link.c_str(), c.LinkOwner, c.LinkOwner), 0);
+
+        EXPECT_EQ(Save(link, Content(0x5D, {"%", ";", "+", "?"})), c.Expected) << c.LinkOwner;
+        const bool followed = c.Expected == ConfigFileResult::Ok;
+        EXPECT_EQ(dir.Read("victim"), followed     ? Header + "\n5d%;+?\n"
+                                      : c.Dangling ? ""
+                                                   : "root's own");
+        EXPECT_EQ(std::filesystem::exists(dir.File("victim")), followed || !c.Dangling);
+        EXPECT_EQ(EntriesIn(shared), 1u);
+    }
 }
