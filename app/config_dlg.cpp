@@ -2,9 +2,11 @@
 
 #include "app/about_dlg.h"
 #include "app/config_app.h"
+#include "app/process_guard.h"
 #include "app/user_dialogs.h"
 #include "app/wrapping_button.h"
 #include "msr/msr_connection.h"
+#include "msr/stop_request.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStandardItemModel>
 #include <QToolTip>
 #include <QValidator>
@@ -144,7 +147,21 @@ bool CConfigDlg::Initialise() {
 }
 
 int CConfigDlg::RunModal() {
-    if (!Initialise())
+    // A stop signal closes the window and any box or chooser open over it; the operation
+    // under way ends through its normal path, so the reader is released first.
+    QSocketNotifier* stop = nullptr;
+    if (StopNotification() >= 0) {
+        stop = new QSocketNotifier(StopNotification(), QSocketNotifier::Read, this);
+        connect(stop, &QSocketNotifier::activated, this, [this, stop] {
+            stop->setEnabled(false);
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QDialog*>(window);
+                    dialog && dialog != this && dialog->isVisible())
+                    dialog->reject();
+            done(ResultCancel);
+        });
+    }
+    if (!Initialise() || StopRequested())
         return result();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

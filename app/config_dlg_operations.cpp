@@ -6,6 +6,7 @@
 #include "config_file/configuration_file.h"
 #include "config_file/file_flags.h"
 #include "msr/msr_connection.h"
+#include "msr/stop_request.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,11 +23,43 @@ constexpr int MaxFieldLength = 9; // what is read from a list entry or a sentine
 
 const int SentinelIds[] = {IDC_TRACK1_START, IDC_TRACK2_START, IDC_TRACK3_START, IDC_END_SENTINEL};
 
-// The pointer shows the busy cursor while the program talks to the reader.
-class BusyCursor {
+// Swallows the person's input while it is installed.
+class InputEater : public QObject {
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+// The window does not respond while the program talks to the reader: the pointer is busy
+// meanwhile, and the clicks and key presses made meanwhile are dropped afterwards instead
+// of being replayed against a window that has changed under them.
+class ReaderWork {
   public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    ReaderWork() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~ReaderWork() {
+        InputEater eater;
+        qApp->installEventFilter(&eater);
+        QCoreApplication::processEvents();
+        qApp->removeEventFilter(&eater);
+        QApplication::restoreOverrideCursor();
+    }
 };
 
 // Disabling the focused button moves the focus on; give it back once the buttons are enabled.
@@ -59,7 +92,9 @@ std::uint8_t* SentinelField(CMsrConfiguration& c, int index) {
 } // namespace
 
 void CConfigDlg::Message(const QString& text, const QString& caption, UserDialogs::Icon icon) {
-    Dialogs.ShowMessage(text, caption, UserDialogs::Buttons::Ok, icon);
+    // A stopped program ends at once: nobody is left to confirm a message.
+    if (!StopRequested())
+        Dialogs.ShowMessage(text, caption, UserDialogs::Buttons::Ok, icon);
 }
 
 void CConfigDlg::ShowConfiguration(const CMsrConfiguration& c, bool withSentinels) {
@@ -87,7 +122,7 @@ void CConfigDlg::ReadOptions(CMsrConfiguration& c) {
     c.StripSentinels = Check(IDC_STRIP_SENTINELS)->isChecked();
     c.HideErrorTracks = Check(IDC_HIDE_ERRORS)->isChecked();
     c.UseCustomConfig = Check(IDC_USE_CUSTOM)->isChecked();
-    if (!c.UseCustomConfig &&
+    if (!c.UseCustomConfig && !StopRequested() &&
         Dialogs.ShowMessage(Messages::CustomConfigQuestion, Messages::CustomConfigCaption,
                             UserDialogs::Buttons::YesNo,
                             UserDialogs::Icon::Information) == UserDialogs::Answer::Yes) {
@@ -105,19 +140,21 @@ void CConfigDlg::OnGetConfig() {
     KeepFocus focus(this);
     Button(IDC_COMMIT)->setEnabled(false);
     Button(IDC_GET)->setEnabled(false);
+    bool claimed = false;
     {
-        BusyCursor busy;
+        ReaderWork work;
         Connection = ClaimMsr(Latin1(List(IDC_PORT)->currentText().left(MaxFieldLength)),
                               Latin1(List(IDC_BAUD)->currentText().left(MaxFieldLength)));
-        if (Connection) {
+        claimed = Connection != nullptr;
+        if (claimed) {
             ShowConfiguration(Connection->Configuration, true);
             qobject_cast<QLabel*>(Control(IDC_FIRMWARE))
                 ->setText(QString::fromLatin1(Connection->FirmwareRevision));
             Connection.reset(); // back to functional mode, port closed
-        } else {
-            Message(Messages::NotClaimed, Messages::ErrorCaption, UserDialogs::Icon::None);
         }
     }
+    if (!claimed)
+        Message(Messages::NotClaimed, Messages::ErrorCaption, UserDialogs::Icon::None);
     Button(IDC_COMMIT)->setEnabled(true);
     Button(IDC_GET)->setEnabled(true);
     Button(IDC_SAVE)->setEnabled(true);
@@ -144,8 +181,10 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
         baud = Latin1(List(IDC_BAUD)->currentText().left(MaxFieldLength));
     }
 
-    BusyCursor busy;
-    Connection = ClaimMsr(port, baud);
+    {
+        ReaderWork work;
+        Connection = ClaimMsr(port, baud);
+    }
     if (!Connection) {
         Message(Messages::NotClaimed, Messages::ErrorCaption, UserDialogs::Icon::None);
         Button(IDC_COMMIT)->setEnabled(true);
@@ -159,16 +198,24 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
     for (int i = 0; i < 4; ++i)
         *SentinelField(record, i) = SentinelCode(SentinelIds[i]);
 
-    const bool applied = Connection->ApplyConfiguration();
+    bool applied = false, committed = false;
+    {
+        ReaderWork work;
+        applied = Connection->ApplyConfiguration();
+    }
     if (!applied)
         Message(Messages::ApplyFailed, App.ApplicationName, UserDialogs::Icon::None);
     // Committed also after a failed apply: the reader still holds what it had applied before.
-    const bool committed = Connection->CommitConfiguration();
+    {
+        ReaderWork work;
+        committed = Connection->CommitConfiguration();
+    }
     if (!committed)
         Message(Messages::CommitFailed, App.ApplicationName, UserDialogs::Icon::None);
 
     Button(IDC_COMMIT)->setEnabled(true);
     Button(IDC_GET)->setEnabled(true);
+    ReaderWork work;
     Connection.reset();
     return applied && committed ? CommitOutcome::Committed : CommitOutcome::NotAccepted;
 }
@@ -182,7 +229,7 @@ bool CConfigDlg::Load(bool batch) {
     if (batch) {
         path = QFile::decodeName(QByteArray::fromStdString(App.BatchFile));
     } else {
-        path = Dialogs.ChooseFileToOpen(Messages::OpenTitle);
+        path = StopRequested() ? QString() : Dialogs.ChooseFileToOpen(Messages::OpenTitle);
         if (path.isEmpty())
             return false;
     }
@@ -208,6 +255,8 @@ bool CConfigDlg::Load(bool batch) {
         Edit(SentinelIds[i])
             ->setText(QString::fromLatin1(content.Sentinels[i].c_str(),
                                           qsizetype(content.Sentinels[i].size())));
+    // Also when no field's text changed (empty sentinels loaded into empty fields).
+    Button(IDC_SAVE)->setEnabled(true);
 
     if (batch) {
         OnCommitConfig();
@@ -222,15 +271,18 @@ bool CConfigDlg::Load(bool batch) {
 }
 
 void CConfigDlg::OnSaveConfig() {
-    const QString path = Dialogs.ChooseFileToSave(Messages::SaveTitle);
+    const QString path =
+        StopRequested() ? QString() : Dialogs.ChooseFileToSave(Messages::SaveTitle);
     if (path.isEmpty())
         return;
 
     // The content is gathered (and the question asked) only once the target could be opened.
-    const ConfigFileResult result =
-        WriteConfigurationFile(QFile::encodeName(path).toStdString(), [this] {
+    const ConfigFileResult result = WriteConfigurationFile(
+        QFile::encodeName(path).toStdString(), [this]() -> std::optional<ConfigFileContent> {
             CMsrConfiguration options;
             ReadOptions(options);
+            if (StopRequested())
+                return std::nullopt; // the new file is removed, the target left as it was
             ConfigFileContent content;
             content.Flags = EncodeFileFlags(options);
             for (int i = 0; i < 4; ++i)
@@ -238,6 +290,8 @@ void CConfigDlg::OnSaveConfig() {
             return content;
         });
 
+    if (result == ConfigFileResult::Withdrawn)
+        return;
     if (result == ConfigFileResult::CannotOpen)
         Message(Messages::CannotOpenTarget, Messages::ErrorCaption, UserDialogs::Icon::Exclamation);
     else if (result != ConfigFileResult::Ok)

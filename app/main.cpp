@@ -3,7 +3,9 @@
 #include "app/config_app.h"
 #include "app/config_dlg.h"
 #include "app/console_user_dialogs.h"
+#include "app/process_guard.h"
 #include "app/qt_user_dialogs.h"
+#include "msr/stop_request.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -45,6 +47,9 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not become the port.
+    OpenStandardStreams();
+    InstallStopSignals();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::fputs(Usage, stdout);
@@ -88,12 +93,14 @@ int main(int argc, char** argv) {
         ConsoleUserDialogs console;
         CConfigDlg window(app, console);
         window.Initialise(); // a failed load leaves no window to fall back on
-        return app.Status;
+        return StopSignal() ? StoppedExitStatus() : app.Status;
     }
 
     QtUserDialogs dialogs;
     CConfigDlg window(app, dialogs);
     dialogs.SetParent(&window);
     window.RunModal();
+    if (StopSignal())
+        return StoppedExitStatus();
     return app.BatchMode ? app.Status : ExitOk;
 }

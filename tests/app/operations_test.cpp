@@ -1,16 +1,22 @@
 #include "app/config_app.h"
 #include "app/config_dlg.h"
+#include "app/process_guard.h"
+#include "msr/stop_request.h"
 #include "scripted_dialogs.h"
 #include "support/sim_fixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -89,6 +95,57 @@ TEST(Operations, GetFillsTheWindowAndEnablesEverything) {
     EXPECT_EQ(w.Firmware(), "SIM 1.00");
     EXPECT_EQ(w.Buttons(), "EEEE");
     EXPECT_EQ(reader.Sim().ReceivedRecords().back(), ":0100001111DD"); // released
+}
+
+TEST(Operations, InputMadeDuringAnOperationIsDropped) {
+    SimulatedReader reader;
+    Window w;
+    w.Dlg->show();
+    // A second click on Get and a ticked box, queued while Get talks to the reader.
+    std::vector<std::pair<QWidget*, QEvent*>> clicks;
+    for (QWidget* target : {w.Dlg->Control(IDC_GET), w.Dlg->Control(IDC_RAW_DATA)})
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            clicks.emplace_back(target,
+                                new QMouseEvent(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                                                Qt::LeftButton, Qt::NoModifier));
+    std::thread person([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (auto [target, event] : clicks)
+            QCoreApplication::postEvent(target, event);
+    });
+    w.Button(IDC_GET)->click();
+    person.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.Checked(), "01111010");                   // what the reader has
+    EXPECT_EQ(reader.Sim().ReceivedRecords().size(), 3u); // one Get: enter, query, release
+}
+
+TEST(Operations, StopSignalEndsTheWindowAfterReleasingTheReader) {
+    MsrSimSettings settings;
+    settings.CommitNeverAcknowledged = true;
+    SimulatedReader reader(settings);
+    ASSERT_TRUE(InstallStopSignals());
+    Window w(false);
+    QTimer::singleShot(0, [&] {
+        w.Check(IDC_USE_CUSTOM)->click();
+        w.Button(IDC_COMMIT)->click();
+    });
+    std::thread signaller([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // in the commit's wait
+        kill(getpid(), SIGTERM);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    w.Dlg = std::make_unique<CConfigDlg>(w.App, w.Dialogs);
+    EXPECT_EQ(w.Dlg->RunModal(), ResultCancel);
+    signaller.join();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8);
+    EXPECT_TRUE(w.Dialogs.Shown.empty()); // nobody is left to confirm a message
+    const std::vector<std::string> records = reader.Sim().ReceivedRecords();
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[3], ":0100001109E5");
+    EXPECT_EQ(records[4], ":0100001111DD");
+    EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
+    ClearStopRequest();
 }
 
 TEST(Operations, GetWithoutAReader) {
@@ -176,6 +233,16 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     EXPECT_EQ(w.Dialogs.Shown,
               (std::vector{Msg("Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
                                "Settings Saved!", B::Ok, I::Information)}));
+}
+
+TEST(Operations, LoadEnablesSaveAlsoWhenNoFieldChanges) {
+    TempDir dir;
+    dir.Write("empty.txt", Header + std::string("5d\0\0\0\0\n", 7));
+    Window w;
+    w.Dialogs.OpenPath = QString::fromStdString(dir.File("empty.txt"));
+    w.Button(IDC_LOAD)->click();
+    EXPECT_EQ(w.Sentinels(), (QStringList{"", "", "", ""}));
+    EXPECT_EQ(w.Buttons(), "EEEE");
 }
 
 TEST(Operations, FileFailuresLeaveTheWindowAlone) {

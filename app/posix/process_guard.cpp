@@ -1,0 +1,60 @@
+#include "app/process_guard.h"
+
+#include "msr/stop_request.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <initializer_list>
+#include <unistd.h>
+
+namespace {
+
+int wakePipe[2] = {-1, -1};
+
+void OnStopSignal(int signalNumber) {
+    const int saved = errno;
+    RequestStop(signalNumber);
+    if (wakePipe[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] ssize_t n = write(wakePipe[1], &byte, 1);
+    }
+    errno = saved;
+}
+
+} // namespace
+
+void OpenStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() takes the lowest free descriptor, which is this one.
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd)
+            close(opened);
+    }
+}
+
+bool InstallStopSignals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Reads and writes carry on; the reader waits look at the request after each poll.
+    action.sa_flags = SA_RESTART;
+    bool ok = true;
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        ok = sigaction(signalNumber, &action, nullptr) == 0 && ok;
+    return ok;
+}
+
+int StopNotification() {
+    return wakePipe[0];
+}
+
+int StoppedExitStatus() {
+    const int signalNumber = StopSignal();
+    return signalNumber > 0 ? 128 + signalNumber : 0;
+}

@@ -1,0 +1,19 @@
+// What the process needs before it touches a reader: standard streams that cannot be
+// mistaken for the port, writes to closed streams that fail quietly, and stop signals
+// that end the run through its normal path, so the reader is always released.
+#pragma once
+
+// Opens /dev/null (or its platform's equivalent) on standard input, output and error where
+// they are closed, so that no file or port opened later takes their place.
+void OpenStandardStreams();
+
+// SIGPIPE is ignored: a line written to a closed pipe is lost, and the run goes on.
+// SIGINT, SIGTERM and SIGHUP request a stop (msr/stop_request.h) and wake the window.
+// False when the handlers could not be installed.
+bool InstallStopSignals();
+
+// Readable once a stop has been requested by a signal; -1 before InstallStopSignals.
+int StopNotification();
+
+// The exit status for a run that was stopped by a signal: 128 + its number; 0 when none.
+int StoppedExitStatus();
