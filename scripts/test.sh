@@ -35,6 +35,12 @@ if has fuzz; then
   stage "fuzz for ${fuzz_seconds} s each"
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMSRCONFIG_FUZZ=ON -DMSRCONFIG_WERROR=ON
   cmake --build build-fuzz
+  for target in response config_file command_line; do
+    # A finding the sanitizers would catch must not pass silently.
+    symbols=$(nm "build-fuzz/fuzz_$target")
+    grep -q '__asan_init' <<<"$symbols" && grep -q '__ubsan_handle' <<<"$symbols" \
+      || { echo "fuzz_$target is built without address and undefined-behaviour sanitizers"; exit 1; }
+  done
   pids=()
   for target in response config_file command_line; do
     work="build-fuzz/corpus-$target"

@@ -1,77 +1,166 @@
-// Bad readers, end to end: each ends in its log lines, message and exit status, within the
-// protocol's waits.
+// Bad readers, streams and signals, end to end: each ends in its log lines, message and
+// exit status, within the protocol's waits, with the reader released.
 #include "e2e_support.h"
 #include "msr/serial_port.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
-const std::string ClaimAttemptWithoutAnswer =
-    "Failed to enter command mode.\nError restoring functional mode.\n";
-const std::string ClaimAttemptNotAcknowledged =
-    "Error validating MSR_GET_CONFIGURATION response.\n";
+using Records = std::vector<std::string>;
 
-void ExpectNotClaimed(const ProcessResult& run, const std::string& attemptLines,
-                      double maxSeconds) {
-    EXPECT_EQ(run.Status, 3);
-    EXPECT_EQ(run.Out, Repeat("Entering command mode...\n", 10));
-    EXPECT_EQ(run.Err, Repeat(attemptLines, 10) + NotClaimedLine);
-    EXPECT_LT(run.Seconds, maxSeconds);
+const std::string Entering = "Entering command mode...\n";
+const std::string NoAnswer = "Failed to enter command mode.\nError restoring functional mode.\n";
+const std::string NotAcknowledged = "Error validating MSR_GET_CONFIGURATION response.\n";
+const std::string CommitFailed =
+    "msrconfig: Error occurred while committing changes to the MSR configuration.\n";
+const Records WholeRun = {":0100001110DE", ":020000110200EB", ":060000110141253b2b3fdd",
+                          ":0100001109E5", ":0100001111DD"};
+
+struct Fault {
+    const char* Name;
+    std::vector<std::string> SimOptions;
+    int Status;
+    std::string Out, Err;
+    double MinSeconds, MaxSeconds; // from the start, or from the signal when one is sent
+    Streams Output = Streams::Captured;
+    int Signal = 0;        // sent once the reader has received the commit record
+    Records Received = {}; // checked when not empty
+};
+
+const Fault Faults[] = {
+    {"Silent", {"--silent"}, 3, Repeat(Entering, 10), Repeat(NoAnswer, 10) + NotClaimedLine, 0, 20},
+    {"NoCommandMode",
+     {"--no-command-mode"},
+     3,
+     Repeat(Entering, 10),
+     Repeat(NoAnswer, 10) + NotClaimedLine,
+     0,
+     20},
+    {"QueryNotAcknowledged",
+     {"--query-nak"},
+     3,
+     Repeat(Entering, 10),
+     Repeat(NotAcknowledged, 10) + NotClaimedLine,
+     0,
+     35},
+    {"BytesBeforeTheEcho",
+     {"--prefix", "\r\n"},
+     3,
+     Repeat(Entering, 10),
+     Repeat(NotAcknowledged, 10) + NotClaimedLine,
+     0,
+     35},
+    {"TenKilobytesOfGarbage",
+     {"--garbage", "10240"},
+     3,
+     Repeat(Entering, 10),
+     Repeat(NotAcknowledged, 10) + NotClaimedLine,
+     0,
+     35},
+    // Never silent: each answer is cut off, so ten attempts stay far below two minutes.
+    {"ByteEvery450ms",
+     {"--drip", "450"},
+     3,
+     Repeat(Entering, 10),
+     Repeat(NotAcknowledged, 10) + NotClaimedLine,
+     0,
+     120},
+    {"CommitNeverAcknowledged", {"--commit-never"}, 4, Entering, CommitFailed, 60, 75},
+    {"UnpluggedBeforeTheSet",
+     {"--unplug-after", "2"},
+     4,
+     Entering,
+     "Failed to send MSR_SET_CONFIGURATION.\n"
+     "msrconfig: Error occurred while applying changes to the MSR configuration.\n"
+     "Failed to send MSR_COMMIT_CONFIGURATION.\n" +
+         CommitFailed + "Error restoring functional mode.\n",
+     0,
+     10},
+    // Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
+    {"VanishedDuringTheCommit",
+     {"--vanish-after", "3"},
+     4,
+     Entering,
+     CommitFailed + "Error restoring functional mode.\n",
+     0,
+     10},
+    // Log lines must never reach the port, and a closed pipe must not end the run.
+    {"StreamsClosed", {"--set-reject"}, 4, "", "", 0, 10, Streams::Closed, 0, WholeRun},
+    {"StreamsABrokenPipe", {"--set-reject"}, 4, "", "", 0, 10, Streams::BrokenPipe, 0, WholeRun},
+    {"SIGINT",
+     {"--commit-never"},
+     128 + SIGINT,
+     Entering,
+     "",
+     0,
+     3,
+     Streams::Captured,
+     SIGINT,
+     WholeRun},
+    {"SIGTERM",
+     {"--commit-never"},
+     128 + SIGTERM,
+     Entering,
+     "",
+     0,
+     3,
+     Streams::Captured,
+     SIGTERM,
+     WholeRun},
+    {"SIGHUP",
+     {"--commit-never"},
+     128 + SIGHUP,
+     Entering,
+     "",
+     0,
+     3,
+     Streams::Captured,
+     SIGHUP,
+     WholeRun},
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) {
+    *out << fault.Name;
 }
+
+class FaultMatrix : public testing::TestWithParam<Fault> {};
 
 } // namespace
 
-TEST(FaultMatrix, ReaderThatNeverEntersCommandMode) {
-    for (const char* fault : {"--silent", "--no-command-mode"}) {
-        BatchSetup setup({fault});
-        // Ten attempts of one 500 ms read and one 500 ms pause.
-        ExpectNotClaimed(setup.RunFile(), ClaimAttemptWithoutAnswer, 20);
+TEST_P(FaultMatrix, EndsAsDocumented) {
+    const Fault& fault = GetParam();
+    BatchSetup setup(fault.SimOptions);
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess program({MSRCONFIG_BIN, setup.Dir.File("config.txt") + ",COM3,19200"},
+                         Environment({{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}}), fault.Output);
+    double signalled = 0;
+    if (fault.Signal) {
+        ASSERT_TRUE(setup.Sim->WaitForRecord(":0100001109E5"));
+        usleep(300000); // into the acknowledgement wait
+        signalled = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        program.Signal(fault.Signal);
+    }
+    ProcessResult run = program.Wait(fault.MaxSeconds + 60);
+    run.Seconds -= signalled;
+    EXPECT_EQ(run.Status, fault.Status);
+    EXPECT_EQ(run.Out, fault.Out);
+    EXPECT_EQ(run.Err, fault.Err);
+    EXPECT_GE(run.Seconds, fault.MinSeconds);
+    EXPECT_LT(run.Seconds, fault.MaxSeconds);
+    if (!fault.Received.empty()) {
+        EXPECT_EQ(setup.Records(), fault.Received);
     }
 }
 
-TEST(FaultMatrix, QueryNotAcknowledged) {
-    BatchSetup setup({"--query-nak"});
-    ExpectNotClaimed(setup.RunFile(), ClaimAttemptNotAcknowledged, 35);
-}
+INSTANTIATE_TEST_SUITE_P(Readers, FaultMatrix, testing::ValuesIn(Faults),
+                         [](const testing::TestParamInfo<Fault>& info) { return info.param.Name; });
 
-TEST(FaultMatrix, BytesBeforeTheEcho) {
-    BatchSetup setup({"--prefix", "\r\n"});
-    ExpectNotClaimed(setup.RunFile(), ClaimAttemptNotAcknowledged, 35);
-}
-
-TEST(FaultMatrix, TenKilobytesOfGarbage) {
-    BatchSetup setup({"--garbage", "10240"});
-    ExpectNotClaimed(setup.RunFile(), ClaimAttemptNotAcknowledged, 35);
-}
-
-TEST(FaultMatrix, CommitNeverAcknowledgedEndsAfterAMinute) {
-    BatchSetup setup({"--commit-never"});
-    ProcessResult run = setup.RunFile("COM3", 100);
-    EXPECT_EQ(run.Status, 4);
-    EXPECT_EQ(run.Err,
-              "msrconfig: Error occurred while committing changes to the MSR configuration.\n");
-    EXPECT_GT(run.Seconds, 60);
-    EXPECT_LT(run.Seconds, 75);
-}
-
-TEST(FaultMatrix, ReaderUnpluggedMidExchange) {
-    BatchSetup setup({"--unplug-after", "2"});
-    ProcessResult run = setup.RunFile();
-    EXPECT_EQ(run.Status, 4);
-    EXPECT_EQ(run.Out, "Entering command mode...\n");
-    EXPECT_EQ(run.Err, "Failed to send MSR_SET_CONFIGURATION.\n"
-                       "msrconfig: Error occurred while applying changes to the MSR "
-                       "configuration.\n"
-                       "Failed to send MSR_COMMIT_CONFIGURATION.\n"
-                       "msrconfig: Error occurred while committing changes to the MSR "
-                       "configuration.\n"
-                       "Error restoring functional mode.\n");
-    EXPECT_LT(run.Seconds, 10);
-}
-
-TEST(FaultMatrix, PortHeldByAnotherProgram) {
+TEST(PortHeldByAnotherProgram, EveryAttemptFailsToOpen) {
     BatchSetup setup;
     setenv("MSRCONFIG_PORT_DIR", setup.Dir.Path().c_str(), 1);
     CSerialPort holder;

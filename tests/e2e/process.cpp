@@ -24,13 +24,18 @@ std::vector<char*> Pointers(const std::vector<std::string>& strings) {
     return pointers;
 }
 
+// out or err -1: that stream is closed in the child.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out,
             int err) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    for (auto [fd, target] : {std::pair{out, 1}, std::pair{err, 2}}) {
+        if (fd < 0)
+            posix_spawn_file_actions_addclose(&actions, target);
+        else
+            posix_spawn_file_actions_adddup2(&actions, fd, target);
+    }
     pid_t pid = -1;
     auto args = Pointers(argv);
     auto vars = Pointers(env);
@@ -38,6 +43,10 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
         throw std::runtime_error("cannot start " + argv[0]);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+double Now() {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
 int StatusOf(int raw) {
@@ -80,38 +89,60 @@ std::string ReadFile(const std::string& path) {
     return text;
 }
 
-ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         double timeoutSeconds) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env, Streams streams) {
     char folder[] = "/tmp/msrconfig-run-XXXXXX";
     if (!mkdtemp(folder))
         throw std::runtime_error("mkdtemp");
-    const std::string outPath = std::string(folder) + "/out",
-                      errPath = std::string(folder) + "/err";
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    const auto start = Clock::now();
-    pid_t pid = Spawn(argv, env, out, err);
-    close(out);
-    close(err);
+    Folder = folder;
+    int out = -1, err = -1;
+    if (streams == Streams::Captured) {
+        out = open((Folder + "/out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        err = open((Folder + "/err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    } else if (streams == Streams::BrokenPipe) {
+        int pipeFds[2];
+        if (pipe2(pipeFds, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        close(pipeFds[0]);
+        out = pipeFds[1];
+        err = dup(pipeFds[1]);
+    }
+    Started = Now();
+    Pid = Spawn(argv, env, out, err);
+    if (out >= 0)
+        close(out);
+    if (err >= 0)
+        close(err);
+}
 
-    ProcessResult result;
+void ChildProcess::Signal(int signalNumber) {
+    kill(Pid, signalNumber);
+}
+
+ProcessResult ChildProcess::Wait(double timeoutSeconds) {
     int raw = 0;
-    while (waitpid(pid, &raw, WNOHANG) == 0) {
-        if (std::chrono::duration<double>(Clock::now() - start).count() > timeoutSeconds) {
-            kill(pid, SIGKILL); // a hung program fails the test, not the whole run
-            waitpid(pid, &raw, 0);
+    while (waitpid(Pid, &raw, WNOHANG) == 0) {
+        if (Now() - Started > timeoutSeconds) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, &raw, 0);
             break;
         }
         usleep(5000);
     }
+    ProcessResult result;
     result.Status = StatusOf(raw);
-    result.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    result.Out = ReadFile(outPath);
-    result.Err = ReadFile(errPath);
-    unlink(outPath.c_str());
-    unlink(errPath.c_str());
-    rmdir(folder);
+    result.Seconds = Now() - Started;
+    result.Out = ReadFile(Folder + "/out");
+    result.Err = ReadFile(Folder + "/err");
+    unlink((Folder + "/out").c_str());
+    unlink((Folder + "/err").c_str());
+    rmdir(Folder.c_str());
     return result;
+}
+
+ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                         double timeoutSeconds) {
+    return ChildProcess(argv, env).Wait(timeoutSeconds);
 }
 
 SimProcess::SimProcess(const std::string& portDir, const std::vector<std::string>& options)
@@ -139,6 +170,16 @@ SimProcess::~SimProcess() {
 
 std::string SimProcess::ReadLog() const {
     return ReadFile(LogPath);
+}
+
+bool SimProcess::WaitForRecord(const std::string& record, double timeoutSeconds) const {
+    const double deadline = Now() + timeoutSeconds;
+    while (ReadLog().find("<- " + record + "\n") == std::string::npos)
+        if (Now() > deadline)
+            return false;
+        else
+            usleep(10000);
+    return true;
 }
 
 std::vector<std::string> SimProcess::StopAndCollectRecords() {

@@ -19,6 +19,25 @@ std::vector<std::string> Environment(const std::map<std::string, std::string>& c
 
 std::string ReadFile(const std::string& path);
 
+// Where the child's standard output and error go: captured, closed, or a pipe whose
+// reading end is already closed.
+enum class Streams { Captured, Closed, BrokenPipe };
+
+// A program running in the background until Wait.
+class ChildProcess {
+  public:
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                 Streams streams = Streams::Captured);
+    void Signal(int signalNumber);
+    // Killed when it outlives the timeout, so a hung program fails the test, not the run.
+    ProcessResult Wait(double timeoutSeconds = 120);
+
+  private:
+    std::string Folder;
+    pid_t Pid = -1;
+    double Started = 0;
+};
+
 ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          double timeoutSeconds = 120);
 
@@ -29,6 +48,8 @@ class SimProcess {
     ~SimProcess();
     // Stops it and returns the records it received ("<- " lines), in order.
     std::vector<std::string> StopAndCollectRecords();
+    // Waits until it has received `record`; false after the timeout.
+    bool WaitForRecord(const std::string& record, double timeoutSeconds = 30) const;
 
   private:
     std::string ReadLog() const;

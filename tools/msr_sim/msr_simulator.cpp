@@ -191,8 +191,11 @@ void CMsrSimulator::Run() {
             // Unplugged while the program waits for the answer to this record.
             if (RecordsAnswered == Settings.UnplugAfterRecords ||
                 RecordsAnswered == Settings.VanishAfterRecords) {
-                if (RecordsAnswered == Settings.VanishAfterRecords)
+                // A hang-up flushes what the program has not read yet: let it arrive first.
+                if (RecordsAnswered == Settings.VanishAfterRecords) {
                     Send(record.substr(0, record.size() / 2));
+                    PauseMs(200);
+                }
                 Unplug();
                 return;
             }
