@@ -1,13 +1,10 @@
 #include "config_file/configuration_file.h"
 
+#include "config_file/file_source.h"
 #include "msr/text_conversion.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -17,7 +14,7 @@ constexpr std::size_t LineReadLimit = 79;
 // Reads a file as a text stream: a carriage return right before a line feed is dropped.
 class TextReader {
   public:
-    explicit TextReader(int fd) : Fd(fd) {}
+    explicit TextReader(CFileSource& file) : File(file) {}
 
     // Like fgets: at most `limit` characters, stopping after a line feed. False when the
     // stream ended (or failed) before any character.
@@ -51,20 +48,16 @@ class TextReader {
             return c;
         }
         if (Position == Filled) {
-            ssize_t n;
-            do
-                n = ::read(Fd, Buffer, sizeof Buffer);
-            while (n < 0 && errno == EINTR);
-            if (n <= 0)
-                return -1;
-            Filled = static_cast<std::size_t>(n);
+            Filled = File.Read(Buffer, sizeof Buffer);
             Position = 0;
+            if (Filled == 0)
+                return -1;
         }
         return static_cast<unsigned char>(Buffer[Position++]);
     }
 
     static constexpr int NoByte = -2;
-    int Fd;
+    CFileSource& File;
     int Pushed = NoByte;
     char Buffer[256];
     std::size_t Position = 0, Filled = 0;
@@ -76,8 +69,8 @@ bool ContainsHeader(const std::string& line) {
     return text.find(ConfigFileHeader) != std::string_view::npos;
 }
 
-ConfigFileResult ReadOpened(int fd, ConfigFileContent& content) {
-    TextReader reader(fd);
+ConfigFileResult ReadOpened(CFileSource& file, ConfigFileContent& content) {
+    TextReader reader(file);
     std::string line;
     if (!reader.ReadLine(line, LineReadLimit) || !ContainsHeader(line))
         return ConfigFileResult::BadHeader;
@@ -97,20 +90,8 @@ ConfigFileResult ReadOpened(int fd, ConfigFileContent& content) {
 } // namespace
 
 ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileContent& content) {
-    // Non-blocking open so that a FIFO without a writer cannot hang the program; only a
-    // regular file is read, since a pipe or device may never deliver or never end.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    CFileSource file;
+    if (!file.Open(path))
         return ConfigFileResult::CannotOpen;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return ConfigFileResult::CannotOpen;
-    }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    ConfigFileResult result = ReadOpened(fd, content);
-    ::close(fd);
-    return result;
+    return ReadOpened(file, content);
 }

@@ -1,5 +1,5 @@
-// Maps the suffix of a port name "COM<suffix>" to a device path on this system:
-// an entry COM<suffix> in the port folder first, else COM<n> -> /dev/ttyS<n-1>.
+// Maps the suffix of a port name "COM<suffix>" to the device the platform opens for it.
+// POSIX: an entry COM<suffix> in the port folder first, else COM<n> -> /dev/ttyS<n-1>.
 #pragma once
 
 #include <string>

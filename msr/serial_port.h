@@ -29,12 +29,11 @@ class CSerialPort {
     bool Write(const char* data, std::size_t length);
     // Always true; harmless on a port that is not open.
     bool Close();
-    bool IsOpen() const { return Handle >= 0; }
+    bool IsOpen() const { return Handle != InvalidHandle; }
 
   private:
-    int Handle = -1;
+    // The platform's handle (a descriptor, or a Windows HANDLE) in an integer of its size.
+    static constexpr std::intptr_t InvalidHandle = -1;
+    std::intptr_t Handle = InvalidHandle;
     bool Gone = false;
 };
-
-// Puts the line into the fixed settings at the given rate. Results are not examined.
-void ApplyLineSettings(int fd, std::int32_t baud);

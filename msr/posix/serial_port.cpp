@@ -1,7 +1,8 @@
 #include "msr/serial_port.h"
 
-#include "msr/fd_io.h"
 #include "msr/port_name.h"
+#include "msr/posix/fd_io.h"
+#include "msr/posix/line_settings.h"
 
 #include <cerrno>
 #include <chrono>
@@ -56,7 +57,7 @@ int CSerialPort::ReadByte(unsigned char* destination) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(ReadTimeoutMs);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{Handle, POLLIN, 0};
+        pollfd p{static_cast<int>(Handle), POLLIN, 0};
         int ready = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
         if (ready < 0 && errno == EINTR)
             continue;
@@ -66,7 +67,7 @@ int CSerialPort::ReadByte(unsigned char* destination) {
             Gone = true; // hang-up or error without data: nothing more will come
             return 0;
         }
-        ssize_t n = ::read(Handle, destination, 1);
+        ssize_t n = ::read(static_cast<int>(Handle), destination, 1);
         if (n == 1)
             return 1;
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
@@ -77,16 +78,16 @@ int CSerialPort::ReadByte(unsigned char* destination) {
 }
 
 bool CSerialPort::Write(const char* data, std::size_t length) {
-    return IsOpen() && WriteAll(Handle, data, length);
+    return IsOpen() && WriteAll(static_cast<int>(Handle), data, length);
 }
 
 bool CSerialPort::Close() {
     if (IsOpen()) {
         // Exclusive mode outlives our descriptor while anyone else holds the device, and
         // would lock out every later user but root.
-        ioctl(Handle, TIOCNXCL);
-        ::close(Handle);
-        Handle = -1;
+        ioctl(static_cast<int>(Handle), TIOCNXCL);
+        ::close(static_cast<int>(Handle));
+        Handle = InvalidHandle;
     }
     return true;
 }

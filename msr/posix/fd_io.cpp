@@ -1,4 +1,4 @@
-#include "msr/fd_io.h"
+#include "msr/posix/fd_io.h"
 
 #include <cerrno>
 #include <unistd.h>
