@@ -2,11 +2,10 @@
 // captions, and the exit status that tells a script whether a batch run worked.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <string>
 
-// Exit statuses of the program.
+// Exit statuses of the program; a run ended by signal n ends with 128 + n.
 enum ExitStatus : int {
     ExitOk = 0,
     ExitBadCommandLine = 1,
@@ -23,7 +22,7 @@ class CConfigApp {
     std::string BatchFile;
 
     // The executable's file name without its extension.
-    QString ApplicationName = QStringLiteral("msrconfig");
+    std::string ApplicationName = "msrconfig";
     // Set by the batch run's steps; stays ExitOk for interactive use.
     int Status = ExitOk;
 };

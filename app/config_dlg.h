@@ -1,25 +1,20 @@
-// The main window: eight option check boxes, four sentinel fields, port and baud lists,
-// the firmware revision and the four operations (Get, Commit, Load, Save). The controls
-// are the only place the configuration lives between operations.
+// The main window's behaviour: the initialisation, the enabling rules, the four operations
+// (Get, Commit, Load, Save), the batch run and the closing rules. It reaches the screen only
+// through the controls seam and UserDialogs; the controls are the only place the
+// configuration lives between operations.
 #pragma once
 
-#include "app/dialog_layout.h"
+#include "app/dialog_controls.h"
 #include "app/user_dialogs.h"
 #include "msr/msr_configuration.h"
 
-#include <QDialog>
-#include <QMap>
 #include <memory>
+#include <string>
 
 class CConfigApp;
 class CMsrConnection;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 
-// Control identifiers; each control is also found by its identifier as object name.
+// Control identifiers.
 enum ControlId {
     IDC_RAW_DATA = 1001,
     IDC_CARRIAGE_RETURN = 1002,
@@ -42,14 +37,15 @@ enum ControlId {
     IDC_FIRMWARE = 1023,
 };
 
-inline constexpr int ToolTipMaxWidth = 320;
+inline constexpr int ResultOk = 1;
 inline constexpr int ResultCancel = 2;
 
-class CConfigDlg : public QDialog {
-    Q_OBJECT
+class CConfigDlg {
   public:
-    CConfigDlg(CConfigApp& app, UserDialogs& dialogs, QWidget* parent = nullptr);
-    ~CConfigDlg() override;
+    CConfigDlg(CConfigApp& app, DialogControls& controls, UserDialogs& dialogs);
+    CConfigDlg(const CConfigDlg&) = delete;
+    CConfigDlg& operator=(const CConfigDlg&) = delete;
+    ~CConfigDlg();
 
     // Runs the initialisation (and the batch run, if any), then the window until it closes.
     // A batch run that succeeds in loading closes the window before it is ever shown.
@@ -57,27 +53,23 @@ class CConfigDlg : public QDialog {
     // The initialisation alone; false when the window was closed during it.
     bool Initialise();
 
-    QWidget* Control(int id) const { return Controls.value(id); }
-    // A tooltip text broken into lines no wider than the tooltip's maximum width.
-    static QString WrapToolTip(const QString& text, const QFont& font, int maxWidth);
+    // What the front-end reports: a click on a button or check box, a changed edit field.
+    void OnClicked(int id);
+    void OnTextChanged(int id);
+    // Escape or the close box: the cancel command.
+    void OnCancel();
+    // A stop signal: whatever box is open closes, and so does the window.
+    void OnStopRequested();
 
-  public slots:
     void OnGetConfig();
     void OnCommitConfig();
     void OnSaveConfig();
     void OnLoadConfig();
     void EnableEditing();
-    void ShowAbout();
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void reject() override;
 
   private:
     enum class CommitOutcome { Committed, NotClaimed, NotAccepted };
 
-    void BuildControls(const DialogLayout& layout);
     CommitOutcome Commit(bool batch);
     bool Load(bool batch);
     void RunBatch();
@@ -85,16 +77,14 @@ class CConfigDlg : public QDialog {
     // The options from the check boxes, asking to enable the custom configuration when clear.
     void ReadOptions(CMsrConfiguration& configuration);
     std::uint8_t SentinelCode(int id) const;
-    void Message(const QString& text, const QString& caption, UserDialogs::Icon icon);
-
-    QCheckBox* Check(int id) const;
-    QLineEdit* Edit(int id) const;
-    QPushButton* Button(int id) const;
-    QComboBox* List(int id) const;
+    std::string FieldText(int id) const;
+    void Message(const std::string& text, const std::string& caption, UserDialogs::Icon icon);
+    void Close(int result);
 
     CConfigApp& App;
+    DialogControls& Controls;
     UserDialogs& Dialogs;
-    QMap<int, QWidget*> Controls;
     std::unique_ptr<CMsrConnection> Connection; // only while Get or Commit runs
     bool Closed = false;
+    int Result = 0;
 };

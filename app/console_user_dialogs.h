@@ -6,11 +6,8 @@
 
 class ConsoleUserDialogs : public UserDialogs {
   public:
-    Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons,
+    Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                        Icon icon) override;
-    QString ChooseFileToOpen(const QString&) override { return QString(); }
-    QString ChooseFileToSave(const QString&) override { return QString(); }
-
-    // The line written for a message (without its line feed).
-    static QString FormatLine(const QString& text, const QString& caption, Buttons buttons);
+    std::string ChooseFileToOpen(const std::string&) override { return std::string(); }
+    std::string ChooseFileToSave(const std::string&) override { return std::string(); }
 };

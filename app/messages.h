@@ -1,43 +1,43 @@
 // Texts and captions of the messages the window shows.
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace Messages {
 
-inline const QString ErrorCaption = QStringLiteral("Error!");
-inline const QString NotClaimed = QStringLiteral(
+inline const std::string ErrorCaption = "Error!";
+inline const std::string NotClaimed =
     "The MSR has not been claimed by the application.  Please be sure the COM port is not "
-    "claimed by other applications.");
-inline const QString CustomConfigCaption = QStringLiteral("Enable Custom Configuration?");
-inline const QString CustomConfigQuestion = QStringLiteral(
+    "claimed by other applications.";
+inline const std::string CustomConfigCaption = "Enable Custom Configuration?";
+inline const std::string CustomConfigQuestion =
     "\"Use Custom Configuration\" is not selected.\n\nChanges to the MSR configuration will be "
     "stored to flash, but will not be used by the MSR until the custom configuration is "
-    "enabled.\n\nDo you want to enable it now?");
-inline const QString ApplyFailed =
-    QStringLiteral("Error occurred while applying changes to the MSR configuration.");
-inline const QString CommitFailed =
-    QStringLiteral("Error occurred while committing changes to the MSR configuration.");
-inline const QString CannotOpenFile = QStringLiteral("Error opening configuration file.");
-inline const QString BadHeader = QStringLiteral("Bad configuration file header.");
-inline const QString NoDataLine = QStringLiteral("Error getting configuration data from file.");
-inline const QString LoadedCaption = QStringLiteral("Configuration Loaded Successfully!");
-inline const QString CannotOpenTarget =
-    QStringLiteral("Error opening target configuration file.\nConfiguration not saved.");
-inline const QString CannotWriteTarget =
-    QStringLiteral("Error writing target configuration file.\nConfiguration not saved.");
-inline const QString SavedCaption = QStringLiteral("Settings Saved!");
-inline const QString OpenTitle = QStringLiteral("Select the Desired MSR Configuration File");
-inline const QString SaveTitle = QStringLiteral("Select the Desired Target MSR Configuration File");
+    "enabled.\n\nDo you want to enable it now?";
+inline const std::string ApplyFailed =
+    "Error occurred while applying changes to the MSR configuration.";
+inline const std::string CommitFailed =
+    "Error occurred while committing changes to the MSR configuration.";
+inline const std::string CannotOpenFile = "Error opening configuration file.";
+inline const std::string BadHeader = "Bad configuration file header.";
+inline const std::string NoDataLine = "Error getting configuration data from file.";
+inline const std::string LoadedCaption = "Configuration Loaded Successfully!";
+inline const std::string CannotOpenTarget =
+    "Error opening target configuration file.\nConfiguration not saved.";
+inline const std::string CannotWriteTarget =
+    "Error writing target configuration file.\nConfiguration not saved.";
+inline const std::string SavedCaption = "Settings Saved!";
+inline const std::string OpenTitle = "Select the Desired MSR Configuration File";
+inline const std::string SaveTitle = "Select the Desired Target MSR Configuration File";
 
-// Paths are put in as they are: a "%s" or "%1" in a file name stays as it is.
-inline QString Loaded(const QString& path) {
-    return QStringLiteral("Configuration file ") + path +
-           QStringLiteral(" loaded successfully!\n\nClick \"Commit Configuration\" for the "
-                          "loaded configuration to be applied to the MSR.");
+// Paths are put in as they are: a "%s" in a file name stays as it is.
+inline std::string Loaded(const std::string& path) {
+    return "Configuration file " + path +
+           " loaded successfully!\n\nClick \"Commit Configuration\" for the loaded "
+           "configuration to be applied to the MSR.";
 }
-inline QString Saved(const QString& path) {
-    return QStringLiteral("Configuration successfully saved to ") + path + QStringLiteral("!\n");
+inline std::string Saved(const std::string& path) {
+    return "Configuration successfully saved to " + path + "!\n";
 }
 
 } // namespace Messages

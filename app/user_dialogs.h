@@ -1,9 +1,10 @@
 // The one seam through which the window talks to the person: modal message boxes and file
-// choosers. The program shows real ones; tests script the answers; a batch run without a
-// display writes the messages to standard error.
+// choosers. Texts are bytes, one per character as the sentinels travel; paths are the
+// system's own bytes. The program shows real ones; tests script the answers; a batch run
+// without a display writes the messages to standard error.
 #pragma once
 
-#include <QString>
+#include <string>
 
 class UserDialogs {
   public:
@@ -12,9 +13,11 @@ class UserDialogs {
     enum class Answer { Ok, Yes, No };
 
     virtual ~UserDialogs() = default;
-    virtual Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons,
+    virtual Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                                Icon icon) = 0;
     // An empty path when the person cancels.
-    virtual QString ChooseFileToOpen(const QString& title) = 0;
-    virtual QString ChooseFileToSave(const QString& title) = 0;
+    virtual std::string ChooseFileToOpen(const std::string& title) = 0;
+    virtual std::string ChooseFileToSave(const std::string& title) = 0;
+    // Closes whatever box or chooser is open, as if cancelled (a question: No).
+    virtual void DismissAll() {}
 };

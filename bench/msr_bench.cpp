@@ -6,6 +6,7 @@
 // Usage: msr-bench [runs] [path/to/msrconfig]
 #include "app/config_app.h"
 #include "app/config_dlg.h"
+#include "app/qt/config_window.h"
 #include "msr/msr_connection.h"
 #include "msr/msr_log.h"
 #include "tools/msr_sim/msr_simulator.h"
@@ -33,12 +34,12 @@ using Clock = std::chrono::steady_clock;
 
 class SilentDialogs : public UserDialogs {
   public:
-    Answer ShowMessage(const QString& text, const QString&, Buttons, Icon) override {
-        std::fprintf(stderr, "msr-bench: unexpected message: %s\n", qPrintable(text));
+    Answer ShowMessage(const std::string& text, const std::string&, Buttons, Icon) override {
+        std::fprintf(stderr, "msr-bench: unexpected message: %s\n", text.c_str());
         std::exit(1);
     }
-    QString ChooseFileToOpen(const QString&) override { return {}; }
-    QString ChooseFileToSave(const QString&) override { return {}; }
+    std::string ChooseFileToOpen(const std::string&) override { return {}; }
+    std::string ChooseFileToSave(const std::string&) override { return {}; }
 };
 
 struct Figure {
@@ -102,8 +103,10 @@ int main(int argc, char** argv) {
 
     CConfigApp app;
     SilentDialogs dialogs;
-    CConfigDlg window(app, dialogs);
-    window.Initialise();
+    ConfigWindow window;
+    CConfigDlg dlg(app, window, dialogs);
+    window.SetHandler(&dlg);
+    dlg.Initialise();
     Figure get = Measure(runs, [&] {
         qobject_cast<QPushButton*>(window.Control(IDC_GET))->click();
         return 0L;

@@ -1,78 +1,31 @@
-#include "app/config_app.h"
-#include "app/config_dlg.h"
+// The four operations and the batch run, through the real window against the simulated
+// reader and real files; only the modal dialogs are scripted.
 #include "app/process_guard.h"
 #include "msr/stop_request.h"
-#include "scripted_dialogs.h"
 #include "support/sim_fixture.h"
+#include "test_window.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QTimer>
+#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using B = UserDialogs::Buttons;
 using I = UserDialogs::Icon;
+using Texts = std::vector<std::string>;
 const std::string Header = "ZYN MSR Configuration File\n";
-const QString NotClaimed = "The MSR has not been claimed by the application.  Please be sure the "
-                           "COM port is not claimed by other applications.";
-const QString Question = "\"Use Custom Configuration\" is not selected.\n\nChanges to the MSR "
-                         "configuration will be stored to flash, but will not be used by the MSR "
-                         "until the custom configuration is enabled.\n\nDo you want to enable it "
-                         "now?";
-const ShownMessage AskCustom =
-    Msg(Question, "Enable Custom Configuration?", B::YesNo, I::Information);
-
-struct Window {
-    CConfigApp App;
-    ScriptedDialogs Dialogs;
-    std::unique_ptr<CConfigDlg> Dlg;
-
-    explicit Window(bool initialise = true) {
-        App.ApplicationName = "msrconfig";
-        if (initialise)
-            Start();
-    }
-    void Batch(const std::string& file, const std::string& port, const std::string& baud) {
-        App.BatchMode = 1;
-        App.BatchFile = file;
-        App.BatchPort = port;
-        App.BatchBaud = baud;
-    }
-    bool Start() {
-        Dlg = std::make_unique<CConfigDlg>(App, Dialogs);
-        return Dlg->Initialise();
-    }
-    QPushButton* Button(int id) { return qobject_cast<QPushButton*>(Dlg->Control(id)); }
-    QCheckBox* Check(int id) { return qobject_cast<QCheckBox*>(Dlg->Control(id)); }
-    QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Dlg->Control(id)); }
-    QString Firmware() { return qobject_cast<QLabel*>(Dlg->Control(IDC_FIRMWARE))->text(); }
-    QString Checked() {
-        QString boxes;
-        for (int id = 1001; id <= 1008; ++id)
-            boxes += Check(id)->isChecked() ? '1' : '0';
-        return boxes;
-    }
-    QStringList Sentinels() {
-        return {Edit(1015)->text(), Edit(1016)->text(), Edit(1017)->text(), Edit(1018)->text()};
-    }
-    // Enabled state of Get, Commit, Save, Load.
-    QString Buttons() {
-        QString state;
-        for (int id : {IDC_GET, IDC_COMMIT, IDC_SAVE, IDC_LOAD})
-            state += Button(id)->isEnabled() ? 'E' : '-';
-        return state;
-    }
-};
+const ShownMessage NotClaimed = {"The MSR has not been claimed by the application.  Please be sure "
+                                 "the COM port is not claimed by other applications.",
+                                 "Error!", B::Ok, I::None};
+const ShownMessage AskCustom = {
+    "\"Use Custom Configuration\" is not selected.\n\nChanges to the MSR configuration will be "
+    "stored to flash, but will not be used by the MSR until the custom configuration is "
+    "enabled.\n\nDo you want to enable it now?",
+    "Enable Custom Configuration?", B::YesNo, I::Information};
 
 MsrSimSettings Reader(CMsrConfiguration configuration) {
     MsrSimSettings settings;
@@ -88,34 +41,31 @@ TEST(Operations, GetFillsTheWindowAndEnablesEverything) {
     CMsrConfiguration c{0, 1, 0, 1, 0, 1, 1, 1, 0xA7, 0x00, 'x', 0x01};
     SimulatedReader reader(Reader(c));
     Window w;
-    w.Button(IDC_GET)->click();
+    w.Ui->Click(IDC_GET);
     EXPECT_TRUE(w.Dialogs.Shown.empty());
     EXPECT_EQ(w.Checked(), "10010111"); // 1001 raw ... 1008 hide errors
-    EXPECT_EQ(w.Sentinels(), (QStringList{QString(QChar(0xA7)), "", "x", QString(QChar(1))}));
-    EXPECT_EQ(w.Firmware(), "SIM 1.00");
+    EXPECT_EQ(w.Sentinels(), (Texts{"\xA7", "", "x", "\x01"}));
+    EXPECT_EQ(w.Controls().Text(IDC_FIRMWARE), "SIM 1.00");
     EXPECT_EQ(w.Buttons(), "EEEE");
     EXPECT_EQ(reader.Sim().ReceivedRecords().back(), ":0100001111DD"); // released
+}
+
+TEST(Operations, GetWithoutAReader) {
+    EmptyPortDir ports;
+    Window w;
+    w.Controls().SetChecked(IDC_CARRIAGE_RETURN, true);
+    w.Ui->Click(IDC_GET);
+    EXPECT_EQ(w.Dialogs.Shown, std::vector{NotClaimed});
+    EXPECT_EQ(w.Buttons(), "EEEE");
+    EXPECT_EQ(w.Checked(), "01000000"); // nothing in the window changed
 }
 
 TEST(Operations, InputMadeDuringAnOperationIsDropped) {
     SimulatedReader reader;
     Window w;
-    w.Dlg->show();
-    // A second click on Get and a ticked box, queued while Get talks to the reader.
-    std::vector<std::pair<QWidget*, QEvent*>> clicks;
-    for (QWidget* target : {w.Dlg->Control(IDC_GET), w.Dlg->Control(IDC_RAW_DATA)})
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-            clicks.emplace_back(target,
-                                new QMouseEvent(type, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                                                Qt::LeftButton, Qt::NoModifier));
-    std::thread person([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        for (auto [target, event] : clicks)
-            QCoreApplication::postEvent(target, event);
-    });
-    w.Button(IDC_GET)->click();
-    person.join();
-    QCoreApplication::processEvents();
+    // A second click on Get and a ticked box, arriving while Get talks to the reader.
+    w.Ui->ClickDuring({IDC_GET, IDC_RAW_DATA}, [](TestWindow& ui) { ui.Click(IDC_GET); });
+    w.Ui->ProcessEvents();
     EXPECT_EQ(w.Checked(), "01111010");                   // what the reader has
     EXPECT_EQ(reader.Sim().ReceivedRecords().size(), 3u); // one Get: enter, query, release
 }
@@ -126,72 +76,59 @@ TEST(Operations, StopSignalEndsTheWindowAfterReleasingTheReader) {
     SimulatedReader reader(settings);
     ASSERT_TRUE(InstallStopSignals());
     Window w(false);
-    QTimer::singleShot(0, [&] {
-        w.Check(IDC_USE_CUSTOM)->click();
-        w.Button(IDC_COMMIT)->click();
+    w.Ui->Later([&] {
+        w.Ui->Click(IDC_USE_CUSTOM);
+        w.Ui->Click(IDC_COMMIT);
     });
     std::thread signaller([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // in the commit's wait
         kill(getpid(), SIGTERM);
     });
     const auto start = std::chrono::steady_clock::now();
-    w.Dlg = std::make_unique<CConfigDlg>(w.App, w.Dialogs);
-    EXPECT_EQ(w.Dlg->RunModal(), ResultCancel);
+    EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel);
     signaller.join();
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8);
     EXPECT_TRUE(w.Dialogs.Shown.empty()); // nobody is left to confirm a message
-    const std::vector<std::string> records = reader.Sim().ReceivedRecords();
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records[3], ":0100001109E5");
-    EXPECT_EQ(records[4], ":0100001111DD");
+    EXPECT_EQ(reader.Sim().ReceivedRecords(),
+              (Texts{":0100001110DE", ":020000110200EB", ":06000011015c000000008c", ":0100001109E5",
+                     ":0100001111DD"}));
     EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
     ClearStopRequest();
-}
-
-TEST(Operations, GetWithoutAReader) {
-    EmptyPortDir ports;
-    Window w;
-    w.Check(1002)->setChecked(true);
-    w.Button(IDC_GET)->click();
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector{Msg(NotClaimed, "Error!", B::Ok, I::None)}));
-    EXPECT_EQ(w.Buttons(), "EEEE");
-    EXPECT_EQ(w.Checked(), "01000000"); // nothing in the window changed
 }
 
 TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
     SimulatedReader reader;
     Window w;
-    w.Check(IDC_CARRIAGE_RETURN)->click();
-    w.Check(IDC_TRACK2)->click();
-    w.Edit(1015)->setText(QString(QChar(0xE9)));
-    w.Edit(1016)->setText(";;"); // only the first character is sent
-    w.Edit(1018)->setText("?");
-    QString during;
+    w.Ui->Click(IDC_CARRIAGE_RETURN);
+    w.Ui->Click(IDC_TRACK2);
+    w.Ui->Type(IDC_TRACK1_START, "\u00e9");
+    w.Ui->Type(IDC_TRACK2_START, ";;"); // only the first character is sent
+    w.Ui->Type(IDC_END_SENTINEL, "?");
+    std::string during;
     w.Dialogs.WhileShowing = [&] { during = w.Buttons(); };
-    w.Button(IDC_COMMIT)->click();
+    w.Ui->Click(IDC_COMMIT);
 
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector{AskCustom}));
+    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom});
     EXPECT_EQ(during, "--EE"); // Get and Commit are off while the reader is held
     EXPECT_EQ(w.Buttons(), "EEEE");
-    EXPECT_FALSE(w.Check(IDC_USE_CUSTOM)->isChecked()); // answered No
+    EXPECT_FALSE(w.Controls().IsChecked(IDC_USE_CUSTOM)); // answered No
     // Track 2 on, 1 and 3 off, carriage return: flags 0x15; custom bit clear.
     EXPECT_EQ(reader.Sim().ReceivedRecords().at(2), ":060000110115e93b003f70");
     EXPECT_EQ(reader.Sim().CommitCount(), 1);
-    EXPECT_EQ(w.App.Status, ExitOk);
-    EXPECT_EQ(w.Firmware(), ""); // Commit does not show the firmware
+    EXPECT_EQ(w.Controls().Text(IDC_FIRMWARE), ""); // Commit does not show the firmware
 
     w.Dialogs.Shown.clear();
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
-    w.Button(IDC_COMMIT)->click();
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector{AskCustom}));
-    EXPECT_TRUE(w.Check(IDC_USE_CUSTOM)->isChecked());
+    w.Ui->Click(IDC_COMMIT);
+    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom});
+    EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
     EXPECT_EQ(reader.Sim().Committed().UseCustomConfig, 1);
 }
 
 TEST(Operations, FailedApplyAndCommitAreReportedAndTheCommitStillSent) {
     // A rejected set record is still followed by a commit; a reader gone before the commit
     // makes the commit fail.
-    const std::pair<void (*)(MsrSimSettings&), QString> cases[] = {
+    const std::pair<void (*)(MsrSimSettings&), std::string> cases[] = {
         {[](MsrSimSettings& s) { s.SetRejected = true; },
          "Error occurred while applying changes to the MSR configuration."},
         {[](MsrSimSettings& s) { s.UnplugAfterRecords = 3; }, // enter, query, set
@@ -201,9 +138,10 @@ TEST(Operations, FailedApplyAndCommitAreReportedAndTheCommitStillSent) {
         fault(settings);
         SimulatedReader reader(settings);
         Window w;
-        w.Check(IDC_USE_CUSTOM)->click();
-        w.Button(IDC_COMMIT)->click();
-        EXPECT_EQ(w.Dialogs.Shown, (std::vector{Msg(text, "msrconfig", B::Ok, I::None)}));
+        w.Ui->Click(IDC_USE_CUSTOM);
+        w.Ui->Click(IDC_COMMIT);
+        EXPECT_EQ(w.Dialogs.Shown,
+                  (std::vector<ShownMessage>{{text, "msrconfig", B::Ok, I::None}}));
         EXPECT_EQ(reader.Sim().ReceivedRecords().at(3), ":0100001109E5");
         EXPECT_EQ(w.Buttons(), "EEEE");
     }
@@ -213,79 +151,81 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     TempDir dir;
     dir.Write("in.txt", Header + "5d%;+?\n");
     Window w;
-    w.Dialogs.OpenPath = QString::fromStdString(dir.File("in.txt"));
-    w.Button(IDC_LOAD)->click();
-    EXPECT_EQ(w.Dialogs.ChooserTitles, QStringList{"Select the Desired MSR Configuration File"});
+    w.Dialogs.OpenPath = dir.File("in.txt");
+    w.Ui->Click(IDC_LOAD);
+    EXPECT_EQ(w.Dialogs.ChooserTitles, Texts{"Select the Desired MSR Configuration File"});
     EXPECT_EQ(w.Checked(), "01111010"); // 1002-1005 and 1007
-    EXPECT_EQ(w.Sentinels(), (QStringList{"%", ";", "+", "?"}));
+    EXPECT_EQ(w.Sentinels(), (Texts{"%", ";", "+", "?"}));
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector{Msg("Configuration file " + w.Dialogs.OpenPath +
-                                   " loaded successfully!\n\nClick \"Commit Configuration\" for "
-                                   "the loaded configuration to be applied to the MSR.",
-                               "Configuration Loaded Successfully!", B::Ok, I::Information)}));
+              (std::vector<ShownMessage>{
+                  {"Configuration file " + w.Dialogs.OpenPath +
+                       " loaded successfully!\n\nClick \"Commit Configuration\" for the loaded "
+                       "configuration to be applied to the MSR.",
+                   "Configuration Loaded Successfully!", B::Ok, I::Information}}));
     EXPECT_EQ(w.Buttons(), "EEEE");
 
     w.Dialogs.Shown.clear();
-    w.Dialogs.SavePath = QString::fromStdString(dir.File("out %s %1.txt"));
-    w.Button(IDC_SAVE)->click();
-    EXPECT_EQ(w.Dialogs.ChooserTitles.last(), "Select the Desired Target MSR Configuration File");
+    w.Dialogs.SavePath = dir.File("out %s %1.txt");
+    w.Ui->Click(IDC_SAVE);
+    EXPECT_EQ(w.Dialogs.ChooserTitles.back(), "Select the Desired Target MSR Configuration File");
     EXPECT_EQ(dir.Read("out %s %1.txt"), Header + "5d%;+?\n");
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector{Msg("Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
-                               "Settings Saved!", B::Ok, I::Information)}));
-}
+              (std::vector<ShownMessage>{
+                  {"Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
+                   "Settings Saved!", B::Ok, I::Information}}));
 
-TEST(Operations, LoadEnablesSaveAlsoWhenNoFieldChanges) {
-    TempDir dir;
+    // Empty sentinels loaded into empty fields change no text, and still enable Save.
     dir.Write("empty.txt", Header + std::string("5d\0\0\0\0\n", 7));
-    Window w;
-    w.Dialogs.OpenPath = QString::fromStdString(dir.File("empty.txt"));
-    w.Button(IDC_LOAD)->click();
-    EXPECT_EQ(w.Sentinels(), (QStringList{"", "", "", ""}));
-    EXPECT_EQ(w.Buttons(), "EEEE");
+    Window fresh;
+    fresh.Dialogs.OpenPath = dir.File("empty.txt");
+    fresh.Ui->Click(IDC_LOAD);
+    EXPECT_EQ(fresh.Sentinels(), (Texts{"", "", "", ""}));
+    EXPECT_EQ(fresh.Buttons(), "EEEE");
 }
 
 TEST(Operations, FileFailuresLeaveTheWindowAlone) {
     TempDir dir;
     dir.Write("bad.txt", "not a configuration\n5d%;+?\n");
     dir.Write("short.txt", Header);
-    const std::pair<std::string, QString> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"missing.txt", "Error opening configuration file."},
         {"bad.txt", "Bad configuration file header."},
         {"short.txt", "Error getting configuration data from file."}};
     for (const auto& [file, text] : cases) {
         Window w;
-        w.Dialogs.OpenPath = QString::fromStdString(dir.File(file));
-        w.Button(IDC_LOAD)->click();
-        EXPECT_EQ(w.Dialogs.Shown, (std::vector{Msg(text, "Error!", B::Ok, I::Exclamation)}));
+        w.Dialogs.OpenPath = dir.File(file);
+        w.Ui->Click(IDC_LOAD);
+        EXPECT_EQ(w.Dialogs.Shown,
+                  (std::vector<ShownMessage>{{text, "Error!", B::Ok, I::Exclamation}}));
         EXPECT_EQ(w.Checked(), "00000000");
         EXPECT_EQ(w.Buttons(), "E--E");
     }
 
     Window cancelled;
-    cancelled.Button(IDC_LOAD)->click();
-    cancelled.Check(IDC_USE_CUSTOM)->click();
-    cancelled.Button(IDC_SAVE)->click();
+    cancelled.Ui->Click(IDC_LOAD);
+    cancelled.Ui->Click(IDC_USE_CUSTOM);
+    cancelled.Ui->Click(IDC_SAVE);
     EXPECT_TRUE(cancelled.Dialogs.Shown.empty());
-    EXPECT_EQ(cancelled.Dialogs.ChooserTitles.size(), 2);
+    EXPECT_EQ(cancelled.Dialogs.ChooserTitles.size(), 2u);
 }
 
 TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     TempDir dir;
     Window w;
-    w.Check(IDC_TRACK1)->click(); // custom config clear
-    w.Dialogs.SavePath = QString::fromStdString(dir.File("no/folder.txt"));
-    w.Button(IDC_SAVE)->click();
+    w.Ui->Click(IDC_TRACK1); // custom config clear
+    w.Dialogs.SavePath = dir.File("no/folder.txt");
+    w.Ui->Click(IDC_SAVE);
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector{Msg("Error opening target configuration file.\nConfiguration not saved.",
-                               "Error!", B::Ok, I::Exclamation)})); // no question before it
+              (std::vector<ShownMessage>{
+                  {"Error opening target configuration file.\nConfiguration not saved.", "Error!",
+                   B::Ok, I::Exclamation}})); // no question before it
 
     w.Dialogs.Shown.clear();
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
-    w.Dialogs.SavePath = QString::fromStdString(dir.File("ok.txt"));
-    w.Button(IDC_SAVE)->click();
+    w.Dialogs.SavePath = dir.File("ok.txt");
+    w.Ui->Click(IDC_SAVE);
     EXPECT_EQ(w.Dialogs.Shown.front(), AskCustom);
-    EXPECT_TRUE(w.Check(IDC_USE_CUSTOM)->isChecked());
+    EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
     EXPECT_EQ(dir.Read("ok.txt"), Header + std::string("44\0\0\0\0\n", 7)); // empty fields
 
     // A disk that fills up half-way is reported, and the old file stays.
@@ -296,11 +236,12 @@ TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     small = saved;
     small.rlim_cur = 8;
     setrlimit(RLIMIT_FSIZE, &small);
-    w.Button(IDC_SAVE)->click();
+    w.Ui->Click(IDC_SAVE);
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector{Msg("Error writing target configuration file.\nConfiguration not saved.",
-                               "Error!", B::Ok, I::Exclamation)}));
+              (std::vector<ShownMessage>{
+                  {"Error writing target configuration file.\nConfiguration not saved.", "Error!",
+                   B::Ok, I::Exclamation}}));
     EXPECT_EQ(dir.Read("ok.txt"), Header + std::string("44\0\0\0\0\n", 7));
 }
 
@@ -309,16 +250,16 @@ TEST(Operations, EightBitSentinelSurvivesGetSaveLoadCommit) {
     SimulatedReader reader(Reader(c));
     TempDir dir;
     Window w;
-    w.Button(IDC_GET)->click();
-    w.Dialogs.SavePath = QString::fromStdString(dir.File("eight.txt"));
-    w.Button(IDC_SAVE)->click();
+    w.Ui->Click(IDC_GET);
+    w.Dialogs.SavePath = dir.File("eight.txt");
+    w.Ui->Click(IDC_SAVE);
     EXPECT_EQ(dir.Read("eight.txt"), Header + "5c\xF1\x80\xFF\xA7\n");
 
     Window fresh;
     fresh.Dialogs.OpenPath = w.Dialogs.SavePath;
-    fresh.Button(IDC_LOAD)->click();
+    fresh.Ui->Click(IDC_LOAD);
     EXPECT_EQ(fresh.Sentinels(), w.Sentinels());
-    fresh.Button(IDC_COMMIT)->click();
+    fresh.Ui->Click(IDC_COMMIT);
     EXPECT_EQ(reader.Sim().Committed(), c);
 }
 
@@ -328,9 +269,9 @@ TEST(Operations, BatchRunClosesTheWindowBeforeItShows) {
     dir.Write("batch.txt", Header + "1c!\"#$\n"); // tracks on, custom config clear
     Window w(false);
     w.Batch(dir.File("batch.txt"), "COM3", "19200");
-    EXPECT_FALSE(w.Start());
-    EXPECT_FALSE(w.Dlg->isVisible());
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector{AskCustom})); // no "loaded" message in batch mode
+    EXPECT_FALSE(w.Ui->Dlg().Initialise());
+    EXPECT_FALSE(w.Ui->IsShown());
+    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom}); // no "loaded" message in batch mode
     EXPECT_EQ(reader.Sim().Committed(),
               (CMsrConfiguration{0, 0, 1, 1, 1, 0, 0, 0, '!', '"', '#', '$'}));
     EXPECT_EQ(w.App.Status, ExitOk);
@@ -343,25 +284,24 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     TempDir dir;
     Window w(false);
     w.Batch(dir.File("later.txt"), "COM9", "9600");
-    EXPECT_TRUE(w.Start()); // the window opens after the message
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector{Msg("Error opening configuration file.", "Error!",
-                                                B::Ok, I::Exclamation)}));
+    EXPECT_TRUE(w.Ui->Dlg().Initialise()); // the window opens after the message
+    EXPECT_EQ(w.Dialogs.Shown, (std::vector<ShownMessage>{{"Error opening configuration file.",
+                                                           "Error!", B::Ok, I::Exclamation}}));
     EXPECT_EQ(w.App.Status, ExitLoadFailed);
 
     // Commit uses COM9 from the command line although the list says COM3.
     w.Dialogs.Shown.clear();
-    w.Check(IDC_USE_CUSTOM)->click();
-    w.Button(IDC_COMMIT)->click();
+    w.Ui->Click(IDC_USE_CUSTOM);
+    w.Ui->Click(IDC_COMMIT);
     EXPECT_TRUE(w.Dialogs.Shown.empty());
     EXPECT_EQ(reader.Sim().CommitCount(), 1);
     EXPECT_EQ(w.App.Status, ExitOk);
 
     // Load reads the batch file without a chooser, commits and closes the window.
     dir.Write("later.txt", Header + "5d%;+?\n");
-    w.Dlg->show();
-    w.Button(IDC_LOAD)->click();
-    EXPECT_TRUE(w.Dialogs.ChooserTitles.isEmpty());
-    EXPECT_FALSE(w.Dlg->isVisible());
+    w.Ui->Later([&] { w.Ui->Click(IDC_LOAD); });
+    EXPECT_EQ(w.Controls().RunModal(), 0);
+    EXPECT_TRUE(w.Dialogs.ChooserTitles.empty());
     EXPECT_EQ(reader.Sim().Committed(), Stored);
     EXPECT_EQ(w.App.Status, ExitOk);
 }

@@ -4,35 +4,48 @@
 
 #include "app/user_dialogs.h"
 
-#include <QStringList>
 #include <deque>
 #include <functional>
+#include <ostream>
+#include <string>
 #include <vector>
 
 struct ShownMessage {
-    QString Text;
-    QString Caption;
+    std::string Text;
+    std::string Caption;
     UserDialogs::Buttons Buttons;
     UserDialogs::Icon Icon;
     bool operator==(const ShownMessage&) const = default;
 };
+void PrintTo(const ShownMessage& message, std::ostream* out);
 
 class ScriptedDialogs : public UserDialogs {
   public:
-    Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons,
-                       Icon icon) override;
-    QString ChooseFileToOpen(const QString& title) override;
-    QString ChooseFileToSave(const QString& title) override;
+    Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
+                       Icon icon) override {
+        Shown.push_back({text, caption, buttons, icon});
+        if (WhileShowing)
+            WhileShowing();
+        if (buttons == Buttons::Ok)
+            return Answer::Ok;
+        const Answer answer = Answers.empty() ? Answer::No : Answers.front();
+        if (!Answers.empty())
+            Answers.pop_front();
+        return answer;
+    }
+    std::string ChooseFileToOpen(const std::string& title) override {
+        ChooserTitles.push_back(title);
+        return OpenPath;
+    }
+    std::string ChooseFileToSave(const std::string& title) override {
+        ChooserTitles.push_back(title);
+        return SavePath;
+    }
 
     std::vector<ShownMessage> Shown;
-    QStringList ChooserTitles;
+    std::vector<std::string> ChooserTitles;
     std::deque<Answer> Answers; // for Yes/No questions; No when none is left
-    QString OpenPath;           // empty: the person cancels
-    QString SavePath;
+    std::string OpenPath;       // empty: the person cancels
+    std::string SavePath;
     std::function<void()> WhileShowing; // runs inside each message, as a modal box would
 };
-
-// The whole message as the tests compare it.
-ShownMessage Msg(const QString& text, const QString& caption, UserDialogs::Buttons buttons,
-                 UserDialogs::Icon icon);
-void PrintTo(const ShownMessage& message, std::ostream* out);

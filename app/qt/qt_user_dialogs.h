@@ -9,10 +9,11 @@ class QtUserDialogs : public UserDialogs {
   public:
     // Boxes and choosers open over this window.
     void SetParent(QWidget* parent) { Parent = parent; }
-    Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons,
+    Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                        Icon icon) override;
-    QString ChooseFileToOpen(const QString& title) override;
-    QString ChooseFileToSave(const QString& title) override;
+    std::string ChooseFileToOpen(const std::string& title) override;
+    std::string ChooseFileToSave(const std::string& title) override;
+    void DismissAll() override;
 
   private:
     QWidget* Parent = nullptr;

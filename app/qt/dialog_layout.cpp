@@ -1,4 +1,4 @@
-#include "app/dialog_layout.h"
+#include "app/qt/dialog_layout.h"
 
 #include <QFile>
 #include <QFontMetricsF>

@@ -1,6 +1,7 @@
-#include "app/qt_user_dialogs.h"
+#include "app/qt/qt_user_dialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -25,15 +26,20 @@ class NormalCursor {
     bool Busy;
 };
 
+// Message texts are ASCII but for the paths in them, which are the system's own bytes.
+QString Local(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
+}
+
 } // namespace
 
-UserDialogs::Answer QtUserDialogs::ShowMessage(const QString& text, const QString& caption,
+UserDialogs::Answer QtUserDialogs::ShowMessage(const std::string& text, const std::string& caption,
                                                Buttons buttons, Icon icon) {
     NormalCursor cursor;
     QMessageBox box(Parent);
-    box.setWindowTitle(caption);
+    box.setWindowTitle(Local(caption));
     box.setTextFormat(Qt::PlainText); // paths are shown as they are, never as markup
-    box.setText(text);
+    box.setText(Local(text));
     box.setIcon(icon == Icon::Information   ? QMessageBox::Information
                 : icon == Icon::Exclamation ? QMessageBox::Warning
                                             : QMessageBox::NoIcon);
@@ -49,12 +55,21 @@ UserDialogs::Answer QtUserDialogs::ShowMessage(const QString& text, const QStrin
     return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-QString QtUserDialogs::ChooseFileToOpen(const QString& title) {
+std::string QtUserDialogs::ChooseFileToOpen(const std::string& title) {
     NormalCursor cursor;
-    return QFileDialog::getOpenFileName(Parent, title, QString(), Filters);
+    return QFile::encodeName(QFileDialog::getOpenFileName(Parent, Local(title), QString(), Filters))
+        .toStdString();
 }
 
-QString QtUserDialogs::ChooseFileToSave(const QString& title) {
+std::string QtUserDialogs::ChooseFileToSave(const std::string& title) {
     NormalCursor cursor;
-    return QFileDialog::getSaveFileName(Parent, title, QString(), Filters);
+    return QFile::encodeName(QFileDialog::getSaveFileName(Parent, Local(title), QString(), Filters))
+        .toStdString();
+}
+
+void QtUserDialogs::DismissAll() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window);
+            dialog && dialog != Parent && dialog->isVisible())
+            dialog->reject();
 }

@@ -4,10 +4,12 @@
 #include "app/config_dlg.h"
 #include "app/console_user_dialogs.h"
 #include "app/process_guard.h"
-#include "app/qt_user_dialogs.h"
+#include "app/qt/config_window.h"
+#include "app/qt/qt_user_dialogs.h"
 #include "msr/stop_request.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
@@ -87,19 +89,24 @@ int main(int argc, char** argv) {
     // Qt sees only the program's name: the arguments are ours, even one named -style.
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    app.ApplicationName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    app.ApplicationName =
+        QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName())
+            .toStdString();
 
+    ConfigWindow window;
     if (headless) {
         ConsoleUserDialogs console;
-        CConfigDlg window(app, console);
-        window.Initialise(); // a failed load leaves no window to fall back on
+        CConfigDlg dlg(app, window, console);
+        window.SetHandler(&dlg);
+        dlg.Initialise(); // a failed load leaves no window to fall back on
         return StopSignal() ? StoppedExitStatus() : app.Status;
     }
 
     QtUserDialogs dialogs;
-    CConfigDlg window(app, dialogs);
     dialogs.SetParent(&window);
-    window.RunModal();
+    CConfigDlg dlg(app, window, dialogs);
+    window.SetHandler(&dlg);
+    dlg.RunModal();
     if (StopSignal())
         return StoppedExitStatus();
     return app.BatchMode ? app.Status : ExitOk;

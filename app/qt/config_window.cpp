@@ -1,0 +1,329 @@
+#include "app/qt/config_window.h"
+
+#include "app/config_dlg.h"
+#include "app/process_guard.h"
+#include "app/qt/about_dlg.h"
+#include "app/qt/dialog_layout.h"
+#include "app/qt/wrapping_button.h"
+#include "msr/stop_request.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QToolTip>
+#include <QValidator>
+
+namespace {
+
+// Sentinels are 8-bit codes shown as U+0000-U+00FF; anything else has no code to send.
+class Latin1Validator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar c : input)
+            if (c.unicode() > 0xFF)
+                return Invalid;
+        return Acceptable;
+    }
+};
+
+// Swallows the person's input while it is installed.
+class InputEater : public QObject {
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+// Resources linked from a static library must be registered by name, outside any namespace.
+static void LoadResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+ConfigWindow::ConfigWindow(QWidget* parent) : QDialog(parent) {
+    LoadResources();
+    const DialogLayout layout = DialogLayout::Load(QStringLiteral(":/main_window.layout"));
+    setWindowTitle(layout.Caption);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    BuildControls(layout);
+    setFixedSize(DialogUnits(font()).ToPixels(layout.Units));
+}
+
+ConfigWindow::~ConfigWindow() = default;
+
+void ConfigWindow::BuildControls(const DialogLayout& layout) {
+    const DialogUnits units(font());
+    QWidget* previous = nullptr;
+    QList<QWidget*> background;
+    for (const ControlLayout& entry : layout.Controls) {
+        QWidget* widget = nullptr;
+        const int id = entry.Id;
+        if (entry.Kind == QLatin1String("check")) {
+            auto* box = new QCheckBox(entry.Text, this);
+            connect(box, &QCheckBox::clicked, this, [this, id] { Clicked(id); });
+            widget = box;
+        } else if (entry.Kind == QLatin1String("button")) {
+            auto* button = new WrappingButton(entry.Text, this);
+            button->setAutoDefault(false);
+            connect(button, &QPushButton::clicked, this, [this, id] { Clicked(id); });
+            widget = button;
+        } else if (entry.Kind == QLatin1String("edit")) {
+            auto* edit = new QLineEdit(this);
+            edit->setValidator(new Latin1Validator(edit));
+            connect(edit, &QLineEdit::textChanged, this, [this, id] {
+                if (Handler)
+                    Handler->OnTextChanged(id);
+            });
+            widget = edit;
+        } else if (entry.Kind.endsWith(QLatin1String("list"))) {
+            auto* list = new QComboBox(this);
+            list->setEditable(false);
+            SortedLists.insert(id, entry.Kind.startsWith(QLatin1String("sorted")));
+            widget = list;
+        } else if (entry.Kind == QLatin1String("group")) {
+            widget = new QGroupBox(entry.Text, this);
+            background.append(widget);
+        } else {
+            widget = new QLabel(entry.Text, this);
+            background.append(widget);
+        }
+        QRect pixels = units.ToPixels(entry.Units);
+        // A drop-down list's height in the table is its opened height; closed it is one line.
+        if (qobject_cast<QComboBox*>(widget))
+            pixels.setHeight(widget->sizeHint().height());
+        widget->setGeometry(pixels);
+        if (id) {
+            widget->setObjectName(QString::number(id));
+            Controls.insert(id, widget);
+        }
+        if (!entry.ToolTip.isEmpty())
+            ToolTips.insert(id, entry.ToolTip);
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previous)
+                setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+    // Frames and labels lie behind the controls they surround, so they never take a click.
+    for (QWidget* widget : background)
+        widget->lower();
+}
+
+void ConfigWindow::Clicked(int id) {
+    if (!Handler)
+        return;
+    // Disabling the focused button moves the focus on; give it back once it is enabled again.
+    QPointer<QWidget> focused = focusWidget();
+    Handler->OnClicked(id);
+    if (focused && focused->isEnabled() && isVisible())
+        focused->setFocus();
+}
+
+bool ConfigWindow::IsChecked(int id) const {
+    auto* box = qobject_cast<QCheckBox*>(Control(id));
+    return box && box->isChecked();
+}
+
+void ConfigWindow::SetChecked(int id, bool checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(Control(id)))
+        box->setChecked(checked);
+}
+
+std::string ConfigWindow::Text(int id) const {
+    QString text;
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(id)))
+        text = edit->text();
+    else if (auto* label = qobject_cast<QLabel*>(Control(id)))
+        text = label->text();
+    return text.toLatin1().toStdString();
+}
+
+void ConfigWindow::SetText(int id, const std::string& text) {
+    const QString latin1 = QString::fromLatin1(text.data(), qsizetype(text.size()));
+    if (auto* edit = qobject_cast<QLineEdit*>(Control(id)))
+        edit->setText(latin1);
+    else if (auto* label = qobject_cast<QLabel*>(Control(id)))
+        label->setText(latin1);
+}
+
+bool ConfigWindow::IsEnabled(int id) const {
+    return Control(id) && Control(id)->isEnabled();
+}
+
+void ConfigWindow::SetEnabled(int id, bool enabled) {
+    if (QWidget* control = Control(id))
+        control->setEnabled(enabled);
+}
+
+QComboBox* ConfigWindow::List(int id) const {
+    return qobject_cast<QComboBox*>(Control(id));
+}
+
+void ConfigWindow::ClearList(int id) {
+    if (QComboBox* list = List(id))
+        list->clear();
+}
+
+void ConfigWindow::AddListEntry(int id, const std::string& text) {
+    QComboBox* list = List(id);
+    if (!list)
+        return;
+    const QString entry = QString::fromLatin1(text.data(), qsizetype(text.size()));
+    int at = list->count();
+    if (SortedLists.value(id))
+        while (at > 0 && list->itemText(at - 1) > entry)
+            --at;
+    list->insertItem(at, entry);
+}
+
+void ConfigWindow::SelectListEntry(int id, int index) {
+    if (QComboBox* list = List(id))
+        list->setCurrentIndex(index);
+}
+
+std::string ConfigWindow::SelectedListText(int id) const {
+    QComboBox* list = List(id);
+    return list ? list->currentText().toLatin1().toStdString() : std::string();
+}
+
+void ConfigWindow::DecorateWindow() {
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("&About Tavlon..."), this, &ConfigWindow::ShowAbout);
+        menu.exec(mapToGlobal(at));
+    });
+    setWindowIcon(QIcon(QStringLiteral(":/msrconfig.svg")));
+}
+
+bool ConfigWindow::CreateToolTips() {
+    for (auto tip = ToolTips.cbegin(); tip != ToolTips.cend(); ++tip) {
+        Control(tip.key())->setToolTip(tip.value());
+        Control(tip.key())->installEventFilter(this);
+    }
+    return true;
+}
+
+int ConfigWindow::RunModal() {
+    // A stop signal closes the window and any box or chooser open over it; the operation
+    // under way ends through its normal path, so the reader is released first.
+    if (StopNotification() >= 0) {
+        auto* stop = new QSocketNotifier(StopNotification(), QSocketNotifier::Read, this);
+        connect(stop, &QSocketNotifier::activated, this, [this, stop] {
+            stop->setEnabled(false);
+            if (Handler)
+                Handler->OnStopRequested();
+        });
+    }
+    if (StopRequested())
+        return ResultCancel;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    return exec();
+}
+
+void ConfigWindow::EndDialog(int result) {
+    done(result);
+}
+
+void ConfigWindow::SetBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void ConfigWindow::DropQueuedInput() {
+    InputEater eater;
+    qApp->installEventFilter(&eater);
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&eater);
+}
+
+void ConfigWindow::ShowAbout() {
+    CAboutDlg about(windowTitle(), windowIcon(), this);
+    about.exec();
+}
+
+QString ConfigWindow::WrapToolTip(const QString& text, const QFont& font, int maxWidth) {
+    const QFontMetrics metrics(font);
+    QStringList lines;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        QString line;
+        // Break at blanks; runs of blanks stay as they were inside a line.
+        for (const QString& word : paragraph.split(QLatin1Char(' '))) {
+            QString candidate = line.isNull() ? word : line + QLatin1Char(' ') + word;
+            if (!line.isNull() && !line.trimmed().isEmpty() &&
+                metrics.horizontalAdvance(candidate) > maxWidth) {
+                lines.append(line);
+                line = word;
+            } else {
+                line = candidate;
+            }
+        }
+        lines.append(line);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool ConfigWindow::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::ToolTip && widget && !widget->toolTip().isEmpty()) {
+        // Leave room for the tooltip's own frame and margins inside the maximum width.
+        const int frame = 2 * (style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth) + 2);
+        QToolTip::showText(
+            static_cast<QHelpEvent*>(event)->globalPos(),
+            WrapToolTip(widget->toolTip(), QToolTip::font(), ToolTipMaxWidth - frame), widget);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ConfigWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter never closes the window: it would throw away the configuration on screen.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void ConfigWindow::reject() {
+    if (Handler)
+        Handler->OnCancel();
+    else
+        done(ResultCancel);
+}

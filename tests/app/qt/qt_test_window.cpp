@@ -1,0 +1,174 @@
+// The window suite's front-end: the Qt window on the offscreen platform.
+#include "app/qt/config_window.h"
+#include "test_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolTip>
+#include <thread>
+
+namespace {
+
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+class QtTestWindow : public TestWindow {
+  public:
+    QtTestWindow(CConfigApp& app, ScriptedDialogs& dialogs) : Handler(app, Window, dialogs) {
+        Window.SetHandler(&Handler);
+    }
+
+    CConfigDlg& Dlg() override { return Handler; }
+    DialogControls& Controls() override { return Window; }
+
+    void Click(int id) override {
+        if (auto* button = qobject_cast<QAbstractButton*>(Window.Control(id)))
+            button->click();
+    }
+    void Type(int id, const std::string& text) override {
+        QWidget* target = Window.Control(id);
+        target->setFocus();
+        for (QChar c : QString::fromUtf8(text)) {
+            QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(target, &typed);
+        }
+    }
+    void Press(int id, Key key) override {
+        QWidget* target = id ? Window.Control(id) : &Window;
+        target->setFocus();
+        QKeyEvent press(QEvent::KeyPress, key == Key::Enter ? Qt::Key_Return : Qt::Key_Escape,
+                        Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+    }
+    void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) override {
+        std::vector<std::pair<QWidget*, QEvent*>> clicks;
+        for (int id : ids)
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                clicks.emplace_back(Window.Control(id),
+                                    new QMouseEvent(type, QPointF(5, 5), QPointF(5, 5),
+                                                    Qt::LeftButton, Qt::LeftButton,
+                                                    Qt::NoModifier));
+        std::thread person([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            for (auto [target, event] : clicks)
+                QCoreApplication::postEvent(target, event);
+        });
+        operation(*this);
+        person.join();
+    }
+    void Later(std::function<void()> action) override {
+        QTimer::singleShot(0, &Window, std::move(action));
+    }
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+
+    bool IsShown() override { return Window.isVisible(); }
+    std::string Caption() override { return Bytes(Window.windowTitle()); }
+    std::string ControlText(int id) override {
+        auto* button = qobject_cast<QAbstractButton*>(Window.Control(id));
+        return button ? Bytes(button->text()) : std::string();
+    }
+    std::string ToolTip(int id) override { return Bytes(Window.Control(id)->toolTip()); }
+    std::vector<int> TabOrder() override {
+        std::vector<int> order;
+        QWidget* first = Window.Control(IDC_RAW_DATA);
+        QWidget* next = first;
+        do {
+            if ((next->focusPolicy() & Qt::TabFocus) && next->parentWidget() == &Window)
+                order.push_back(next->objectName().toInt());
+            next = next->nextInFocusChain();
+        } while (next != first);
+        return order;
+    }
+    std::vector<std::string> ListEntries(int id) override {
+        auto* list = qobject_cast<QComboBox*>(Window.Control(id));
+        std::vector<std::string> entries;
+        for (int i = 0; list && i < list->count(); ++i)
+            entries.push_back(Bytes(list->itemText(i)));
+        return entries;
+    }
+    std::vector<std::string> StaticTexts() override {
+        std::vector<std::string> texts;
+        for (QLabel* label : Window.findChildren<QLabel*>())
+            if (label->objectName().isEmpty())
+                texts.push_back(Bytes(label->text()));
+        for (QGroupBox* group : Window.findChildren<QGroupBox*>())
+            texts.push_back(Bytes(group->title()));
+        std::sort(texts.begin(), texts.end());
+        return texts;
+    }
+    std::string AboutText() override {
+        std::string text;
+        Window.show();
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
+                if (action->text() != QLatin1String("&About Tavlon..."))
+                    continue;
+                QTimer::singleShot(0, [&] {
+                    auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    if (auto* label = about ? about->findChild<QLabel*>("aboutText") : nullptr)
+                        text = Bytes(label->text());
+                    if (about)
+                        about->accept();
+                });
+                action->trigger();
+            }
+            if (menu)
+                menu->close();
+        });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(3, 3),
+                                     Window.mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(&Window, &rightClick);
+        return text;
+    }
+    std::vector<std::string> LayoutProblems() override {
+        std::vector<std::string> problems;
+        if (Window.minimumSize() != Window.maximumSize())
+            problems.push_back("resizable");
+        if (Window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+            problems.push_back("minimise or maximise box");
+        for (QWidget* child : Window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!Window.rect().contains(child->geometry()))
+                problems.push_back("outside: " + Bytes(child->objectName()));
+        for (QCheckBox* box : Window.findChildren<QCheckBox*>())
+            if (box->sizeHint().width() > box->width())
+                problems.push_back("does not fit: " + Bytes(box->text()));
+        for (QLabel* label : Window.findChildren<QLabel*>())
+            if (label->fontMetrics().horizontalAdvance(label->text().trimmed()) > label->width())
+                problems.push_back("does not fit: " + Bytes(label->text()));
+        const QFontMetrics tipMetrics(QToolTip::font());
+        for (int id = IDC_RAW_DATA; id <= IDC_END_SENTINEL; ++id) {
+            QWidget* control = Window.Control(id);
+            const QString tip = control ? control->toolTip() : QString();
+            const QString wrapped = ConfigWindow::WrapToolTip(tip, QToolTip::font(), 300);
+            if (QString(wrapped).replace('\n', ' ').simplified() !=
+                QString(tip).replace('\n', ' ').simplified())
+                problems.push_back("tooltip text changed by wrapping: " + std::to_string(id));
+            for (const QString& line : wrapped.split('\n'))
+                if (tipMetrics.horizontalAdvance(line) > 300)
+                    problems.push_back("tooltip line too wide: " + Bytes(line));
+        }
+        return problems;
+    }
+
+  private:
+    ConfigWindow Window;
+    CConfigDlg Handler;
+};
+
+} // namespace
+
+std::unique_ptr<TestWindow> TestWindow::Create(CConfigApp& app, ScriptedDialogs& dialogs) {
+    return std::make_unique<QtTestWindow>(app, dialogs);
+}

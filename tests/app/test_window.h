@@ -1,0 +1,89 @@
+// The real front-end as the window suite drives it: built from the layout table, behind the
+// controls seam, handled by CConfigDlg, with only the modal dialogs scripted. Each
+// front-end implements this once; the suite itself is the same for all of them.
+#pragma once
+
+#include "app/config_app.h"
+#include "app/config_dlg.h"
+#include "scripted_dialogs.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TestWindow {
+  public:
+    enum class Key { Enter, Escape };
+
+    // A window for app (batch arguments set beforehand), not yet initialised.
+    static std::unique_ptr<TestWindow> Create(CConfigApp& app, ScriptedDialogs& dialogs);
+    virtual ~TestWindow() = default;
+
+    virtual CConfigDlg& Dlg() = 0;
+    virtual DialogControls& Controls() = 0;
+
+    // What a person does.
+    virtual void Click(int id) = 0;
+    virtual void Type(int id, const std::string& text) = 0;
+    virtual void Press(int id, Key key) = 0;
+    // Clicks that arrive while `operation` keeps the window from responding.
+    virtual void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) = 0;
+    // Runs `action` once the window's event loop runs (as RunModal starts it).
+    virtual void Later(std::function<void()> action) = 0;
+    virtual void ProcessEvents() = 0;
+
+    // What a person sees.
+    virtual bool IsShown() = 0;
+    virtual std::string Caption() = 0;
+    virtual std::string ControlText(int id) = 0; // a check box's or button's caption
+    virtual std::string ToolTip(int id) = 0;
+    virtual std::vector<int> TabOrder() = 0;
+    virtual std::vector<std::string> ListEntries(int id) = 0;
+    // Labels and group boxes, sorted.
+    virtual std::vector<std::string> StaticTexts() = 0;
+    // Opens About the platform's way and gives its text, or "" when there is none.
+    virtual std::string AboutText() = 0;
+    // What is wrong with the geometry: resizable, minimise or maximise box, controls
+    // outside the window, texts that do not fit, tooltip lines over 320 pixels.
+    virtual std::vector<std::string> LayoutProblems() = 0;
+};
+
+// A window with its application object and scripted dialogs, and the states tests compare.
+struct Window {
+    CConfigApp App;
+    ScriptedDialogs Dialogs;
+    std::unique_ptr<TestWindow> Ui;
+
+    explicit Window(bool initialise = true) : Ui(TestWindow::Create(App, Dialogs)) {
+        if (initialise)
+            Ui->Dlg().Initialise();
+    }
+    void Batch(const std::string& file, const std::string& port, const std::string& baud) {
+        App.BatchMode = 1;
+        App.BatchFile = file;
+        App.BatchPort = port;
+        App.BatchBaud = baud;
+    }
+    DialogControls& Controls() { return Ui->Controls(); }
+    // "1" for each checked box, 1001 to 1008.
+    std::string Checked() {
+        std::string boxes;
+        for (int id = IDC_RAW_DATA; id <= IDC_HIDE_ERRORS; ++id)
+            boxes += Controls().IsChecked(id) ? '1' : '0';
+        return boxes;
+    }
+    std::vector<std::string> Sentinels() {
+        std::vector<std::string> texts;
+        for (int id = IDC_TRACK1_START; id <= IDC_END_SENTINEL; ++id)
+            texts.push_back(Controls().Text(id));
+        return texts;
+    }
+    // Enabled state of Get, Commit, Save, Load.
+    std::string Buttons() {
+        std::string state;
+        for (int id : {IDC_GET, IDC_COMMIT, IDC_SAVE, IDC_LOAD})
+            state += Controls().IsEnabled(id) ? 'E' : '-';
+        return state;
+    }
+};
