@@ -2,21 +2,6 @@
 
 #include <gtest/gtest.h>
 
-using Records = std::vector<std::string>;
-
-TEST(BatchRun, AppliesTheFileAndCommitsIt) {
-    BatchSetup setup;
-    ProcessResult run = setup.RunFile();
-    EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out, "Entering command mode...\n");
-    EXPECT_EQ(run.Err, "");
-    EXPECT_EQ(setup.Records(),
-              (Records{":0100001110DE", ":020000110200EB", ":060000110141253b2b3fdd",
-                       ":0100001109E5", ":0100001111DD"}));
-    EXPECT_EQ(setup.Flash(), "41253B2B3F\n"); // device flags 0x41 and % ; + ?
-    EXPECT_LT(run.Seconds, 10);
-}
-
 TEST(BatchRun, CustomConfigQuestionIsAnsweredNo) {
     BatchSetup setup;
     setup.Dir.Write("config.txt", Header + "1c%;+?\n");
@@ -27,37 +12,6 @@ TEST(BatchRun, CustomConfigQuestionIsAnsweredNo) {
                        "will not be used by the MSR until the custom configuration is enabled.  "
                        "Do you want to enable it now? No\n");
     EXPECT_EQ(setup.Records().at(2), ":060000110100253b2b3f1e"); // custom bit clear
-}
-
-TEST(BatchRun, MissingPortTriesTenTimes) {
-    BatchSetup setup({}, false);
-    ProcessResult run = setup.RunFile("COM4");
-    EXPECT_EQ(run.Status, 3);
-    EXPECT_EQ(run.Out, "");
-    EXPECT_EQ(run.Err,
-              Repeat("Error opening com port : 4\nError restoring functional mode.\n", 10) +
-                  NotClaimedLine);
-}
-
-TEST(BatchRun, RejectedSetIsStillCommitted) {
-    BatchSetup setup({"--set-reject"});
-    ProcessResult run = setup.RunFile();
-    EXPECT_EQ(run.Status, 4);
-    EXPECT_EQ(run.Err, "MSR_SET_CONFIGURATION did not apply properly.\n"
-                       "msrconfig: Error occurred while applying changes to the MSR "
-                       "configuration.\n");
-    Records records = setup.Records();
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records[3], ":0100001109E5");
-}
-
-TEST(BatchRun, LateCommitAcknowledgementIsAwaited) {
-    BatchSetup setup({"--commit-delay", "1500"});
-    ProcessResult run = setup.RunFile();
-    EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Err, "");
-    EXPECT_GT(run.Seconds, 3.0);
-    EXPECT_EQ(setup.Flash(), "41253B2B3F\n");
 }
 
 TEST(BatchRun, FileProblemsEndWithStatus2) {
@@ -79,7 +33,7 @@ TEST(BatchRun, FileProblemsEndWithStatus2) {
 
 TEST(CommandLineRun, RefusalsHelpVersionAndNoDisplay) {
     TempDir dir;
-    auto env = Environment({{"MSRCONFIG_PORT_DIR", dir.Path()}});
+    const Variables env = {{"MSRCONFIG_PORT_DIR", dir.Path()}};
     ProcessResult longPort = RunProgram({MSRCONFIG_BIN, "a.txt,COM1234567"}, env);
     EXPECT_EQ(longPort.Status, 1);
     EXPECT_EQ(longPort.Err, "msrconfig: the port name is longer than 9 characters\n");

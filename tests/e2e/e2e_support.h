@@ -28,8 +28,8 @@ struct BatchSetup {
     }
 
     ProcessResult Run(const std::string& commandLine, double timeout = 120) {
-        return RunProgram({MSRCONFIG_BIN, commandLine},
-                          Environment({{"MSRCONFIG_PORT_DIR", Dir.Path()}}), timeout);
+        return RunProgram({MSRCONFIG_BIN, commandLine}, {{"MSRCONFIG_PORT_DIR", Dir.Path()}},
+                          timeout);
     }
     ProcessResult RunFile(const std::string& port = "COM3", double timeout = 120) {
         return Run(Dir.File("config.txt") + "," + port + ",19200", timeout);

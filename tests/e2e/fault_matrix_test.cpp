@@ -1,4 +1,4 @@
-// Bad readers, streams and signals, end to end: each ends in its log lines, message and
+// Good and bad readers, streams and signals, end to end: each ends in its log lines, message and
 // exit status, within the protocol's waits, with the reader released.
 #include "e2e_support.h"
 #include "msr/serial_port.h"
@@ -33,6 +33,28 @@ struct Fault {
 };
 
 const Fault Faults[] = {
+    {"Applied", {}, 0, Entering, "", 0, 10, Streams::Captured, 0, WholeRun},
+    {"LateCommitAcknowledgement",
+     {"--commit-delay", "1500"},
+     0,
+     Entering,
+     "",
+     3,
+     10,
+     Streams::Captured,
+     0,
+     WholeRun},
+    {"RejectedSetIsStillCommitted",
+     {"--set-reject"},
+     4,
+     Entering,
+     "MSR_SET_CONFIGURATION did not apply properly.\n"
+     "msrconfig: Error occurred while applying changes to the MSR configuration.\n",
+     0,
+     10,
+     Streams::Captured,
+     0,
+     WholeRun},
     {"Silent", {"--silent"}, 3, Repeat(Entering, 10), Repeat(NoAnswer, 10) + NotClaimedLine, 0, 20},
     {"NoCommandMode",
      {"--no-command-mode"},
@@ -137,7 +159,7 @@ TEST_P(FaultMatrix, EndsAsDocumented) {
     BatchSetup setup(fault.SimOptions);
     const auto start = std::chrono::steady_clock::now();
     ChildProcess program({MSRCONFIG_BIN, setup.Dir.File("config.txt") + ",COM3,19200"},
-                         Environment({{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}}), fault.Output);
+                         {{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}}, fault.Output);
     double signalled = 0;
     if (fault.Signal) {
         ASSERT_TRUE(setup.Sim->WaitForRecord(":0100001109E5"));

@@ -20,37 +20,7 @@ MsrSimSettings With(void (*change)(MsrSimSettings&)) {
     return settings;
 }
 
-CMsrConfiguration Sample() {
-    CMsrConfiguration c{0, 1, 1, 0, 1, 1, 1, 0, 0xA7, '#', 0x00, 0xFF};
-    return c;
-}
-
 } // namespace
-
-TEST(Connection, ClaimApplyCommitReleaseOnTheWire) {
-    SimulatedReader reader;
-    LogCapture log;
-    {
-        auto connection = ClaimMsr("COM3", "19200");
-        ASSERT_TRUE(connection);
-        EXPECT_EQ(connection->Claimed, 1);
-        EXPECT_EQ(connection->Configuration, MsrSimSettings{}.Configuration);
-        EXPECT_STREQ(connection->FirmwareRevision, "SIM 1.00");
-
-        connection->Configuration = Sample();
-        EXPECT_TRUE(connection->ApplyConfiguration());
-        EXPECT_TRUE(connection->CommitConfiguration());
-    }
-    EXPECT_EQ(reader.Sim().ReceivedRecords(),
-              (Lines{":0100001110DE", ":020000110200EB", ":06000011016aa72300ffb5", ":0100001109E5",
-                     ":0100001111DD"}));
-    EXPECT_EQ(reader.Sim().Committed(), Sample());
-    EXPECT_EQ(log.Lines(), Lines{"out: Entering command mode..."});
-
-    // The port is free again once the connection is gone.
-    CSerialPort port;
-    EXPECT_TRUE(port.Open("3", 19200));
-}
 
 TEST(Connection, PortTextShorterThanThreeGivesAnEmptySuffix) {
     EmptyPortDir ports;
@@ -76,17 +46,6 @@ TEST(Connection, UnacknowledgedQueryLeavesThePortOpenUntilRelease) {
         EXPECT_EQ(reader.Sim().ReceivedRecords(),
                   (Lines{":0100001110DE", ":020000110200EB", ":0100001111DD"}));
     }
-}
-
-TEST(Connection, LateCommitAcknowledgementIsAwaited) {
-    SimulatedReader reader(With([](MsrSimSettings& s) { s.CommitDelayMs = 1500; }));
-    auto connection = ClaimMsr("COM3", "19200");
-    ASSERT_TRUE(connection);
-    ASSERT_TRUE(connection->ApplyConfiguration());
-    auto start = Clock::now();
-    EXPECT_TRUE(connection->CommitConfiguration());
-    EXPECT_GE(SecondsSince(start), 1.4);
-    EXPECT_EQ(reader.Sim().CommitCount(), 1);
 }
 
 TEST(Connection, AcknowledgementWaitIsBoundedByAttemptsAndTime) {

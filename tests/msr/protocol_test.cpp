@@ -27,26 +27,15 @@ const std::string QueryAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E0
 
 } // namespace
 
-TEST(CommandRecord, FramingGivesTheFixedRecords) {
+TEST(CommandRecord, FramingGivesTheFixedRecordsAndTheLowercaseSetRecord) {
     EXPECT_EQ(Upper(BuildCommandRecord({0x10})), MSR_ENTER_COMMAND_MODE);
     EXPECT_EQ(Upper(BuildCommandRecord({0x11})), MSR_RESTORE_FUNCTIONAL_MODE);
     EXPECT_EQ(Upper(BuildCommandRecord({0x02, 0x00})), MSR_GET_CONFIGURATION);
     EXPECT_EQ(Upper(BuildCommandRecord({0x09})), MSR_COMMIT_CONFIGURATION);
-}
-
-TEST(CommandRecord, SetRecordIsLowercaseAndAlways23Characters) {
-    CMsrConfiguration r;
-    DecodeDeviceFlags(0x41, r);
-    r.Track1StartSentinel = '%';
-    r.Track2StartSentinel = ';';
-    r.Track3StartSentinel = '+';
-    r.EndSentinel = '?';
-    EXPECT_EQ(BuildSetConfigurationRecord(r), ":060000110141253b2b3fdd");
-
-    CMsrConfiguration high{1, 1, 1, 1, 1, 1, 1, 1, 0xFF, 0x80, 0x00, 0xAB};
-    std::string record = BuildSetConfigurationRecord(high);
-    EXPECT_EQ(record, ":0600001101e3ff8000abdb");
-    EXPECT_EQ(record.size(), 23u);
+    EXPECT_EQ(BuildSetConfigurationRecord({1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}),
+              ":060000110141253b2b3fdd");
+    EXPECT_EQ(BuildSetConfigurationRecord({1, 1, 1, 1, 1, 1, 1, 1, 0xFF, 0x80, 0x00, 0xAB}),
+              ":0600001101e3ff8000abdb");
 }
 
 TEST(Acknowledgement, DotMustFollowTheEchoDirectly) {
@@ -72,47 +61,29 @@ TEST(Acknowledgement, CommitLooksAtTheLastCharacterBeforeAZero) {
     EXPECT_TRUE(IsCommitAcknowledged(Response(std::string("ab.\0x", 5))));
 }
 
-TEST(QueryDecoding, FullResponse) {
+TEST(QueryDecoding, FieldsAtTheirPositionsNeverPastWhatArrived) {
     CMsrConfiguration r;
     char firmware[9];
     std::memset(firmware, 'X', sizeof firmware);
     DecodeConfigurationResponse(Response(QueryAnswer), r, firmware);
-    CMsrConfiguration expected;
-    DecodeDeviceFlags(0x41, expected);
-    expected.Track1StartSentinel = '%';
-    expected.Track2StartSentinel = ';';
-    expected.Track3StartSentinel = '+';
-    expected.EndSentinel = '?';
-    EXPECT_EQ(r, expected);
+    EXPECT_EQ(r, (CMsrConfiguration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}));
     EXPECT_STREQ(firmware, "ZYN 1.04");
-}
 
-TEST(QueryDecoding, ShortResponsesNeverReadPastWhatArrived) {
-    CMsrConfiguration r;
-    char firmware[9];
+    // Signs are accepted, and a zero field ends the firmware early.
+    std::string answer = QueryAnswer;
+    answer.replace(27, 2, "-1").replace(41, 2, "00");
+    DecodeConfigurationResponse(Response(answer), r, firmware);
+    EXPECT_EQ(EncodeDeviceFlags(r), 0xFF);
+    EXPECT_STREQ(firmware, "ZY");
+
     // Cut inside the firmware: the half field converts from its one digit, the rest are 0.
     DecodeConfigurationResponse(Response(QueryAnswer.substr(0, 42)), r, firmware);
     EXPECT_EQ(r.EndSentinel, '?');
     EXPECT_STREQ(firmware, "ZY\x04");
-
-    // Nothing beyond the acknowledgement: every field is 0, and flags 0 means tracks on.
-    std::string shortAnswer = std::string(MSR_GET_CONFIGURATION) + ".";
-    ResponseBuffer buffer = Response(shortAnswer);
-    std::memset(buffer.Text + buffer.Stored + 1, '7', 20); // stale bytes past the terminator
+    // Nothing beyond the acknowledgement: every field is 0, stale bytes are not read.
+    ResponseBuffer buffer = Response(std::string(MSR_GET_CONFIGURATION) + ".");
+    std::memset(buffer.Text + buffer.Stored + 1, '7', 20);
     DecodeConfigurationResponse(buffer, r, firmware);
-    EXPECT_EQ(EncodeDeviceFlags(r), 0x00);
-    EXPECT_EQ(r.Track1StartSentinel, 0);
-    EXPECT_EQ(r.EndSentinel, 0);
+    EXPECT_EQ(r, (CMsrConfiguration{0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_STREQ(firmware, "");
-}
-
-TEST(QueryDecoding, ZeroFieldEndsTheFirmwareEarlyAndSignsAreAccepted) {
-    std::string answer = QueryAnswer;
-    answer.replace(27, 2, "-1");
-    answer.replace(41, 2, "00");
-    CMsrConfiguration r;
-    char firmware[9];
-    DecodeConfigurationResponse(Response(answer), r, firmware);
-    EXPECT_EQ(EncodeDeviceFlags(r), 0xFF);
-    EXPECT_STREQ(firmware, "ZY");
 }
