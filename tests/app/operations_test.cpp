@@ -8,7 +8,6 @@
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -26,6 +25,11 @@ const ShownMessage AskCustom = {
     "stored to flash, but will not be used by the MSR until the custom configuration is "
     "enabled.\n\nDo you want to enable it now?",
     "Enable Custom Configuration?", B::YesNo, I::Information};
+
+using Shown = std::vector<ShownMessage>;
+Shown FileError(const std::string& text) {
+    return {{text, "Error!", B::Ok, I::Exclamation}};
+}
 
 MsrSimSettings Reader(CMsrConfiguration configuration) {
     MsrSimSettings settings;
@@ -140,8 +144,7 @@ TEST(Operations, FailedApplyAndCommitAreReportedAndTheCommitStillSent) {
         Window w;
         w.Ui->Click(IDC_USE_CUSTOM);
         w.Ui->Click(IDC_COMMIT);
-        EXPECT_EQ(w.Dialogs.Shown,
-                  (std::vector<ShownMessage>{{text, "msrconfig", B::Ok, I::None}}));
+        EXPECT_EQ(w.Dialogs.Shown, (Shown{{text, "msrconfig", B::Ok, I::None}}));
         EXPECT_EQ(reader.Sim().ReceivedRecords().at(3), ":0100001109E5");
         EXPECT_EQ(w.Buttons(), "EEEE");
     }
@@ -157,11 +160,10 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     EXPECT_EQ(w.Checked(), "01111010"); // 1002-1005 and 1007
     EXPECT_EQ(w.Sentinels(), (Texts{"%", ";", "+", "?"}));
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector<ShownMessage>{
-                  {"Configuration file " + w.Dialogs.OpenPath +
-                       " loaded successfully!\n\nClick \"Commit Configuration\" for the loaded "
-                       "configuration to be applied to the MSR.",
-                   "Configuration Loaded Successfully!", B::Ok, I::Information}}));
+              (Shown{{"Configuration file " + w.Dialogs.OpenPath +
+                          " loaded successfully!\n\nClick \"Commit Configuration\" for the loaded "
+                          "configuration to be applied to the MSR.",
+                      "Configuration Loaded Successfully!", B::Ok, I::Information}}));
     EXPECT_EQ(w.Buttons(), "EEEE");
 
     w.Dialogs.Shown.clear();
@@ -170,9 +172,8 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     EXPECT_EQ(w.Dialogs.ChooserTitles.back(), "Select the Desired Target MSR Configuration File");
     EXPECT_EQ(dir.Read("out %s %1.txt"), Header + "5d%;+?\n");
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector<ShownMessage>{
-                  {"Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
-                   "Settings Saved!", B::Ok, I::Information}}));
+              (Shown{{"Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
+                      "Settings Saved!", B::Ok, I::Information}}));
 
     // Empty sentinels loaded into empty fields change no text, and still enable Save.
     dir.Write("empty.txt", Header + std::string("5d\0\0\0\0\n", 7));
@@ -195,8 +196,7 @@ TEST(Operations, FileFailuresLeaveTheWindowAlone) {
         Window w;
         w.Dialogs.OpenPath = dir.File(file);
         w.Ui->Click(IDC_LOAD);
-        EXPECT_EQ(w.Dialogs.Shown,
-                  (std::vector<ShownMessage>{{text, "Error!", B::Ok, I::Exclamation}}));
+        EXPECT_EQ(w.Dialogs.Shown, FileError(text));
         EXPECT_EQ(w.Checked(), "00000000");
         EXPECT_EQ(w.Buttons(), "E--E");
     }
@@ -215,10 +215,11 @@ TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     w.Ui->Click(IDC_TRACK1); // custom config clear
     w.Dialogs.SavePath = dir.File("no/folder.txt");
     w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector<ShownMessage>{
-                  {"Error opening target configuration file.\nConfiguration not saved.", "Error!",
-                   B::Ok, I::Exclamation}})); // no question before it
+    EXPECT_EQ(
+        w.Dialogs.Shown,
+        FileError(
+            "Error opening target configuration file.\nConfiguration not saved.")); // no question
+                                                                                    // before it
 
     w.Dialogs.Shown.clear();
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
@@ -228,20 +229,14 @@ TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
     EXPECT_EQ(dir.Read("ok.txt"), Header + std::string("44\0\0\0\0\n", 7)); // empty fields
 
-    // A disk that fills up half-way is reported, and the old file stays.
+    // Content the file cannot carry (a line feed before a sentinel) is reported, and the old
+    // file stays.
     w.Dialogs.Shown.clear();
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved, small;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = saved;
-    small.rlim_cur = 8;
-    setrlimit(RLIMIT_FSIZE, &small);
+    w.Controls().SetText(IDC_TRACK1_START, "\n");
+    w.Controls().SetText(IDC_END_SENTINEL, "?");
     w.Ui->Click(IDC_SAVE);
-    setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(w.Dialogs.Shown,
-              (std::vector<ShownMessage>{
-                  {"Error writing target configuration file.\nConfiguration not saved.", "Error!",
-                   B::Ok, I::Exclamation}}));
+              FileError("Error writing target configuration file.\nConfiguration not saved."));
     EXPECT_EQ(dir.Read("ok.txt"), Header + std::string("44\0\0\0\0\n", 7));
 }
 
@@ -263,20 +258,6 @@ TEST(Operations, EightBitSentinelSurvivesGetSaveLoadCommit) {
     EXPECT_EQ(reader.Sim().Committed(), c);
 }
 
-TEST(Operations, BatchRunClosesTheWindowBeforeItShows) {
-    SimulatedReader reader;
-    TempDir dir;
-    dir.Write("batch.txt", Header + "1c!\"#$\n"); // tracks on, custom config clear
-    Window w(false);
-    w.Batch(dir.File("batch.txt"), "COM3", "19200");
-    EXPECT_FALSE(w.Ui->Dlg().Initialise());
-    EXPECT_FALSE(w.Ui->IsShown());
-    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom}); // no "loaded" message in batch mode
-    EXPECT_EQ(reader.Sim().Committed(),
-              (CMsrConfiguration{0, 0, 1, 1, 1, 0, 0, 0, '!', '"', '#', '$'}));
-    EXPECT_EQ(w.App.Status, ExitOk);
-}
-
 TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     MsrSimSettings settings;
     settings.PortName = "COM9";
@@ -285,8 +266,7 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     Window w(false);
     w.Batch(dir.File("later.txt"), "COM9", "9600");
     EXPECT_TRUE(w.Ui->Dlg().Initialise()); // the window opens after the message
-    EXPECT_EQ(w.Dialogs.Shown, (std::vector<ShownMessage>{{"Error opening configuration file.",
-                                                           "Error!", B::Ok, I::Exclamation}}));
+    EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
     EXPECT_EQ(w.App.Status, ExitLoadFailed);
 
     // Commit uses COM9 from the command line although the list says COM3.

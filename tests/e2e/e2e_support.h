@@ -38,9 +38,12 @@ struct BatchSetup {
     std::string Flash() const { return Dir.Read("flash"); }
 };
 
-inline std::string Repeat(const std::string& lines, int times) {
-    std::string all;
+template <typename Sequence> Sequence Repeat(const Sequence& part, int times) {
+    Sequence all;
     for (int i = 0; i < times; ++i)
-        all += lines;
+        all.insert(all.end(), part.begin(), part.end());
     return all;
+}
+inline std::string Repeat(const char* part, int times) {
+    return Repeat(std::string(part), times);
 }

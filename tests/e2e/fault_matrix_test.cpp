@@ -32,119 +32,48 @@ struct Fault {
     Records Received = {}; // checked when not empty
 };
 
+const std::string Tries = Repeat(Entering, 10);
+std::string NotClaimed(const std::string& attemptLines) {
+    return Repeat(attemptLines, 10) + NotClaimedLine;
+}
+const std::string SetRejected =
+    "MSR_SET_CONFIGURATION did not apply properly.\n"
+    "msrconfig: Error occurred while applying changes to the MSR configuration.\n";
+const std::string UnpluggedBeforeSet =
+    "Failed to send MSR_SET_CONFIGURATION.\n"
+    "msrconfig: Error occurred while applying changes to the MSR configuration.\n"
+    "Failed to send MSR_COMMIT_CONFIGURATION.\n" +
+    CommitFailed + "Error restoring functional mode.\n";
+constexpr Streams Captured = Streams::Captured;
+
+// clang-format off
 const Fault Faults[] = {
-    {"Applied", {}, 0, Entering, "", 0, 10, Streams::Captured, 0, WholeRun},
-    {"LateCommitAcknowledgement",
-     {"--commit-delay", "1500"},
-     0,
-     Entering,
-     "",
-     3,
-     10,
-     Streams::Captured,
-     0,
-     WholeRun},
-    {"RejectedSetIsStillCommitted",
-     {"--set-reject"},
-     4,
-     Entering,
-     "MSR_SET_CONFIGURATION did not apply properly.\n"
-     "msrconfig: Error occurred while applying changes to the MSR configuration.\n",
-     0,
-     10,
-     Streams::Captured,
-     0,
-     WholeRun},
-    {"Silent", {"--silent"}, 3, Repeat(Entering, 10), Repeat(NoAnswer, 10) + NotClaimedLine, 0, 20},
-    {"NoCommandMode",
-     {"--no-command-mode"},
-     3,
-     Repeat(Entering, 10),
-     Repeat(NoAnswer, 10) + NotClaimedLine,
-     0,
-     20},
-    {"QueryNotAcknowledged",
-     {"--query-nak"},
-     3,
-     Repeat(Entering, 10),
-     Repeat(NotAcknowledged, 10) + NotClaimedLine,
-     0,
-     35},
-    {"BytesBeforeTheEcho",
-     {"--prefix", "\r\n"},
-     3,
-     Repeat(Entering, 10),
-     Repeat(NotAcknowledged, 10) + NotClaimedLine,
-     0,
-     35},
-    {"TenKilobytesOfGarbage",
-     {"--garbage", "10240"},
-     3,
-     Repeat(Entering, 10),
-     Repeat(NotAcknowledged, 10) + NotClaimedLine,
-     0,
-     35},
+    {"Applied", {}, 0, Entering, "", 0, 10, Captured, 0, WholeRun},
+    {"LateCommitAcknowledgement", {"--commit-delay", "1500"}, 0, Entering, "", 3, 10, Captured, 0, WholeRun},
+    {"RejectedSetIsStillCommitted", {"--set-reject"}, 4, Entering, SetRejected, 0, 10, Captured, 0, WholeRun},
+    // Ten attempts of a 500 ms read (no shorter) and a 500 ms pause.
+    {"Silent", {"--silent"}, 3, Tries, NotClaimed(NoAnswer), 9, 20},
+    {"NoCommandMode", {"--no-command-mode"}, 3, Tries, NotClaimed(NoAnswer), 0, 20},
+    // Not claimed, yet every attempt still returns the reader to functional mode.
+    {"QueryNotAcknowledged", {"--query-nak"}, 3, Tries, NotClaimed(NotAcknowledged), 0, 35, Captured, 0,
+     Repeat(Records{":0100001110DE", ":020000110200EB", ":0100001111DD"}, 10)},
+    {"BytesBeforeTheEcho", {"--prefix", "\r\n"}, 3, Tries, NotClaimed(NotAcknowledged), 0, 35},
+    {"TenKilobytesOfGarbage", {"--garbage", "10240"}, 3, Tries, NotClaimed(NotAcknowledged), 0, 35},
     // Never silent: each answer is cut off, so ten attempts stay far below two minutes.
-    {"ByteEvery450ms",
-     {"--drip", "450"},
-     3,
-     Repeat(Entering, 10),
-     Repeat(NotAcknowledged, 10) + NotClaimedLine,
-     0,
-     120},
+    {"ByteEvery450ms", {"--drip", "450"}, 3, Tries, NotClaimed(NotAcknowledged), 0, 120},
     {"CommitNeverAcknowledged", {"--commit-never"}, 4, Entering, CommitFailed, 60, 75},
-    {"UnpluggedBeforeTheSet",
-     {"--unplug-after", "2"},
-     4,
-     Entering,
-     "Failed to send MSR_SET_CONFIGURATION.\n"
-     "msrconfig: Error occurred while applying changes to the MSR configuration.\n"
-     "Failed to send MSR_COMMIT_CONFIGURATION.\n" +
-         CommitFailed + "Error restoring functional mode.\n",
-     0,
-     10},
+    {"UnpluggedBeforeTheSet", {"--unplug-after", "2"}, 4, Entering, UnpluggedBeforeSet, 0, 10},
     // Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
-    {"VanishedDuringTheCommit",
-     {"--vanish-after", "3"},
-     4,
-     Entering,
-     CommitFailed + "Error restoring functional mode.\n",
-     0,
-     10},
+    {"VanishedDuringTheCommit", {"--vanish-after", "3"}, 4, Entering, CommitFailed + "Error restoring functional mode.\n", 0, 10},
     // Log lines must never reach the port, and a closed pipe must not end the run.
     {"StreamsClosed", {"--set-reject"}, 4, "", "", 0, 10, Streams::Closed, 0, WholeRun},
     {"StreamsABrokenPipe", {"--set-reject"}, 4, "", "", 0, 10, Streams::BrokenPipe, 0, WholeRun},
-    {"SIGINT",
-     {"--commit-never"},
-     128 + SIGINT,
-     Entering,
-     "",
-     0,
-     3,
-     Streams::Captured,
-     SIGINT,
-     WholeRun},
-    {"SIGTERM",
-     {"--commit-never"},
-     128 + SIGTERM,
-     Entering,
-     "",
-     0,
-     3,
-     Streams::Captured,
-     SIGTERM,
-     WholeRun},
-    {"SIGHUP",
-     {"--commit-never"},
-     128 + SIGHUP,
-     Entering,
-     "",
-     0,
-     3,
-     Streams::Captured,
-     SIGHUP,
-     WholeRun},
+    // A stop signal during the commit's wait: the reader is still released.
+    {"SIGINT", {"--commit-never"}, 128 + SIGINT, Entering, "", 0, 3, Captured, SIGINT, WholeRun},
+    {"SIGTERM", {"--commit-never"}, 128 + SIGTERM, Entering, "", 0, 3, Captured, SIGTERM, WholeRun},
+    {"SIGHUP", {"--commit-never"}, 128 + SIGHUP, Entering, "", 0, 3, Captured, SIGHUP, WholeRun},
 };
+// clang-format on
 
 void PrintTo(const Fault& fault, std::ostream* out) {
     *out << fault.Name;

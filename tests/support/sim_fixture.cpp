@@ -1,20 +1,7 @@
 #include "support/sim_fixture.h"
 
-#include "msr/msr_log.h"
-
 #include <cstdlib>
-#include <mutex>
 #include <stdexcept>
-
-namespace {
-std::mutex logLock;
-std::vector<std::string> logLines;
-
-void CaptureLine(LogStream stream, const char* line) {
-    std::lock_guard<std::mutex> guard(logLock);
-    logLines.push_back((stream == LogStream::Output ? "out: " : "err: ") + std::string(line));
-}
-} // namespace
 
 SimulatedReader::SimulatedReader(MsrSimSettings settings) {
     settings.PortDir = Folder.Path();
@@ -31,21 +18,6 @@ SimulatedReader::SimulatedReader(MsrSimSettings settings) {
 SimulatedReader::~SimulatedReader() {
     Simulator->Stop();
     Worker.join();
-}
-
-LogCapture::LogCapture() {
-    std::lock_guard<std::mutex> guard(logLock);
-    logLines.clear();
-    SetLogSink(CaptureLine);
-}
-
-LogCapture::~LogCapture() {
-    SetLogSink(nullptr);
-}
-
-std::vector<std::string> LogCapture::Lines() const {
-    std::lock_guard<std::mutex> guard(logLock);
-    return logLines;
 }
 
 EmptyPortDir::EmptyPortDir() {

@@ -1,5 +1,5 @@
 // Test helpers: a simulated reader served on its own thread in a private port folder
-// (which MSRCONFIG_PORT_DIR points at), and a capture of the diagnostic log.
+// (which MSRCONFIG_PORT_DIR points at), and a port folder with no reader at all.
 #pragma once
 
 #include "support/temp_dir.h"
@@ -22,14 +22,6 @@ class SimulatedReader {
     TempDir Folder;
     std::unique_ptr<CMsrSimulator> Simulator;
     std::thread Worker;
-};
-
-// Collects log lines as "out: ..." and "err: ..." while it lives.
-class LogCapture {
-  public:
-    LogCapture();
-    ~LogCapture();
-    std::vector<std::string> Lines() const;
 };
 
 // Points MSRCONFIG_PORT_DIR at an empty folder, so no port name reaches a real device.

@@ -1,19 +1,40 @@
 // A private folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 class TempDir {
   public:
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        Root = (std::filesystem::temp_directory_path() / "msrconfig-test-XXXXXX").string();
+        if (!mkdtemp(Root.data()))
+            std::abort();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        // Tests leave read-only entries behind; give the owner write access back first.
+        for (auto& entry : std::filesystem::recursive_directory_iterator(Root, ignored))
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(Root, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& Path() const { return Root; }
     std::string File(const std::string& name) const { return Root + "/" + name; }
-    void Write(const std::string& name, const std::string& content) const;
-    std::string Read(const std::string& name) const;
+    void Write(const std::string& name, const std::string& content) const {
+        std::ofstream(File(name), std::ios::binary) << content;
+    }
+    std::string Read(const std::string& name) const {
+        std::ostringstream text;
+        text << std::ifstream(File(name), std::ios::binary).rdbuf();
+        return text.str();
+    }
 
   private:
     std::string Root;
