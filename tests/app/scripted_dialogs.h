@@ -17,7 +17,10 @@ struct ShownMessage {
     UserDialogs::Icon Icon;
     bool operator==(const ShownMessage&) const = default;
 };
-void PrintTo(const ShownMessage& message, std::ostream* out);
+inline void PrintTo(const ShownMessage& m, std::ostream* out) {
+    *out << "{\"" << m.Text << "\", \"" << m.Caption << "\", " << int(m.Buttons) << ", "
+         << int(m.Icon) << "}";
+}
 
 class ScriptedDialogs : public UserDialogs {
   public:

@@ -27,11 +27,11 @@ class TestWindow {
     virtual void Click(int id) = 0;
     virtual void Type(int id, const std::string& text) = 0;
     virtual void Press(int id, Key key) = 0;
-    // Clicks that arrive while `operation` keeps the window from responding.
+    // Clicks that arrive while `operation` keeps the window from responding, and whatever
+    // the window does with them afterwards.
     virtual void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) = 0;
     // Runs `action` once the window's event loop runs (as RunModal starts it).
     virtual void Later(std::function<void()> action) = 0;
-    virtual void ProcessEvents() = 0;
 
     // What a person sees.
     virtual bool IsShown() = 0;
@@ -58,12 +58,6 @@ struct Window {
     explicit Window(bool initialise = true) : Ui(TestWindow::Create(App, Dialogs)) {
         if (initialise)
             Ui->Dlg().Initialise();
-    }
-    void Batch(const std::string& file, const std::string& port, const std::string& baud) {
-        App.BatchMode = 1;
-        App.BatchFile = file;
-        App.BatchPort = port;
-        App.BatchBaud = baud;
     }
     DialogControls& Controls() { return Ui->Controls(); }
     // "1" for each checked box, 1001 to 1008.

@@ -5,7 +5,7 @@
 TEST(BatchRun, CustomConfigQuestionIsAnsweredNo) {
     BatchSetup setup;
     setup.Dir.Write("config.txt", Header + "1c%;+?\n");
-    ProcessResult run = setup.RunFile();
+    ProcessResult run = setup.Run();
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Err, "Enable Custom Configuration?: \"Use Custom Configuration\" is not "
                        "selected.  Changes to the MSR configuration will be stored to flash, but "

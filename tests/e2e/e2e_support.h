@@ -18,24 +18,17 @@ struct BatchSetup {
     TempDir Dir;
     std::unique_ptr<SimProcess> Sim;
 
-    explicit BatchSetup(const std::vector<std::string>& simOptions = {"--port", "COM3"},
-                        bool withSim = true) {
-        std::vector<std::string> options = simOptions;
-        options.insert(options.end(), {"--state", Dir.File("flash")});
+    explicit BatchSetup(const std::vector<std::string>& simOptions = {}, bool withSim = true) {
         if (withSim)
-            Sim = std::make_unique<SimProcess>(Dir.Path(), options);
+            Sim = std::make_unique<SimProcess>(Dir.Path(), simOptions);
         Dir.Write("config.txt", Header + "5d%;+?\n");
     }
-
-    ProcessResult Run(const std::string& commandLine, double timeout = 120) {
-        return RunProgram({MSRCONFIG_BIN, commandLine}, {{"MSRCONFIG_PORT_DIR", Dir.Path()}},
-                          timeout);
-    }
-    ProcessResult RunFile(const std::string& port = "COM3", double timeout = 120) {
-        return Run(Dir.File("config.txt") + "," + port + ",19200", timeout);
+    std::string CommandLine() const { return Dir.File("config.txt") + ",COM3,19200"; }
+    ProcessResult Run(const std::string& commandLine = {}) {
+        return RunProgram({MSRCONFIG_BIN, commandLine.empty() ? CommandLine() : commandLine},
+                          {{"MSRCONFIG_PORT_DIR", Dir.Path()}});
     }
     std::vector<std::string> Records() { return Sim->StopAndCollectRecords(); }
-    std::string Flash() const { return Dir.Read("flash"); }
 };
 
 template <typename Sequence> Sequence Repeat(const Sequence& part, int times) {

@@ -87,11 +87,11 @@ TEST_P(FaultMatrix, EndsAsDocumented) {
     const Fault& fault = GetParam();
     BatchSetup setup(fault.SimOptions);
     const auto start = std::chrono::steady_clock::now();
-    ChildProcess program({MSRCONFIG_BIN, setup.Dir.File("config.txt") + ",COM3,19200"},
+    ChildProcess program({MSRCONFIG_BIN, setup.CommandLine()},
                          {{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}}, fault.Output);
     double signalled = 0;
     if (fault.Signal) {
-        ASSERT_TRUE(setup.Sim->WaitForRecord(":0100001109E5"));
+        ASSERT_TRUE(setup.Sim->WaitFor("<- :0100001109E5\n"));
         usleep(300000); // into the acknowledgement wait
         signalled = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         program.Signal(fault.Signal);
@@ -116,7 +116,7 @@ TEST(PortHeldByAnotherProgram, EveryAttemptFailsToOpen) {
     setenv("MSRCONFIG_PORT_DIR", setup.Dir.Path().c_str(), 1);
     CSerialPort holder;
     ASSERT_TRUE(holder.Open("3", 19200));
-    ProcessResult run = setup.RunFile();
+    ProcessResult run = setup.Run();
     EXPECT_EQ(run.Status, 3);
     EXPECT_EQ(run.Out, "");
     EXPECT_EQ(run.Err,

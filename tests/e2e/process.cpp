@@ -9,13 +9,6 @@
 
 namespace {
 
-QStringList Arguments(const std::vector<std::string>& argv) {
-    QStringList arguments;
-    for (std::size_t i = 1; i < argv.size(); ++i)
-        arguments << QString::fromStdString(argv[i]);
-    return arguments;
-}
-
 void Start(QProcess& process, const std::vector<std::string>& argv, const Variables& variables) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
@@ -25,9 +18,12 @@ void Start(QProcess& process, const std::vector<std::string>& argv, const Variab
             environment.remove(QString::fromStdString(name));
         else
             environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    QStringList arguments;
+    for (std::size_t i = 1; i < argv.size(); ++i)
+        arguments << QString::fromStdString(argv[i]);
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QString::fromStdString(argv[0]), Arguments(argv));
+    process.start(QString::fromStdString(argv[0]), arguments);
     if (!process.waitForStarted())
         throw std::runtime_error("cannot start " + argv[0]);
 }
@@ -36,28 +32,20 @@ void Start(QProcess& process, const std::vector<std::string>& argv, const Variab
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Variables& variables,
                            Streams streams) {
-    // Runs in the child between fork and exec.
-    if (streams == Streams::Closed)
-        Process.setChildProcessModifier([] {
+    // Runs in the child between fork and exec, after the standard streams were set up.
+    Process.setChildProcessModifier([streams] {
+        int ends[2];
+        if (streams == Streams::Closed) {
             close(1);
             close(2);
-        });
-    if (streams == Streams::BrokenPipe)
-        Process.setChildProcessModifier([] {
-            int ends[2];
-            if (pipe(ends) == 0) {
-                close(ends[0]);
-                dup2(ends[1], 1);
-                dup2(ends[1], 2);
-            }
-        });
+        } else if (streams == Streams::BrokenPipe && pipe(ends) == 0) {
+            close(ends[0]);
+            dup2(ends[1], 1);
+            dup2(ends[1], 2);
+        }
+    });
     Clock.start();
     Start(Process, argv, variables);
-}
-
-ChildProcess::~ChildProcess() {
-    Process.kill();
-    Process.waitForFinished();
 }
 
 void ChildProcess::Signal(int signalNumber) {
@@ -70,12 +58,9 @@ ProcessResult ChildProcess::Wait(double timeoutSeconds) {
         Process.kill();
         Process.waitForFinished();
     }
-    ProcessResult result;
-    result.Status = Process.exitStatus() == QProcess::NormalExit ? Process.exitCode() : 1000;
-    result.Out = Process.readAllStandardOutput().toStdString();
-    result.Err = Process.readAllStandardError().toStdString();
-    result.Seconds = Clock.elapsed() / 1000.0;
-    return result;
+    const bool exited = Process.exitStatus() == QProcess::NormalExit;
+    return {exited ? Process.exitCode() : 1000, Process.readAllStandardOutput().toStdString(),
+            Process.readAllStandardError().toStdString(), Clock.elapsed() / 1000.0};
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const Variables& variables,
@@ -90,10 +75,7 @@ SimProcess::SimProcess(const std::string& portDir, const std::vector<std::string
     Process.setStandardOutputFile(QString::fromStdString(LogPath));
     Process.setStandardErrorFile(QProcess::nullDevice());
     Start(Process, argv, {});
-    // Ready once it has published the port.
-    for (int i = 0; i < 1000 && Transcript().find('\n') == std::string::npos; ++i)
-        QThread::msleep(10);
-    if (Transcript().rfind("msr-sim: ", 0) != 0)
+    if (!WaitFor("msr-sim: ", 10)) // it has published the port
         throw std::runtime_error("msr-sim did not start: " + Transcript());
 }
 
@@ -102,28 +84,25 @@ SimProcess::~SimProcess() {
 }
 
 std::string SimProcess::Transcript() {
-    std::ifstream in(LogPath, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(LogPath, std::ios::binary).rdbuf();
     return text.str();
 }
 
-bool SimProcess::WaitForRecord(const std::string& record, double timeoutSeconds) {
+bool SimProcess::WaitFor(const std::string& text, double timeoutSeconds) {
     QElapsedTimer clock;
     clock.start();
-    while (Transcript().find("<- " + record + "\n") == std::string::npos)
+    while (Transcript().find(text) == std::string::npos) {
         if (clock.elapsed() > timeoutSeconds * 1000)
             return false;
-        else
-            QThread::msleep(10);
+        QThread::msleep(10);
+    }
     return true;
 }
 
 std::vector<std::string> SimProcess::StopAndCollectRecords() {
-    if (Process.state() != QProcess::NotRunning) {
-        Process.terminate();
-        Process.waitForFinished();
-    }
+    Process.terminate();
+    Process.waitForFinished();
     std::vector<std::string> records;
     std::istringstream lines(Transcript());
     for (std::string line; std::getline(lines, line);)

@@ -26,7 +26,6 @@ class ChildProcess {
   public:
     ChildProcess(const std::vector<std::string>& argv, const Variables& variables,
                  Streams streams = Streams::Captured);
-    ~ChildProcess();
     void Signal(int signalNumber);
     ProcessResult Wait(double timeoutSeconds = 120);
 
@@ -46,8 +45,8 @@ class SimProcess {
     ~SimProcess();
     // Stops it and returns the records it received ("<- " lines), in order.
     std::vector<std::string> StopAndCollectRecords();
-    // Waits until it has received `record`; false after the timeout.
-    bool WaitForRecord(const std::string& record, double timeoutSeconds = 30);
+    // Waits until its transcript shows `text` (a record received: "<- " record "\n").
+    bool WaitFor(const std::string& text, double timeoutSeconds = 30);
 
   private:
     std::string Transcript();

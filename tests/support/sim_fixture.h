@@ -5,15 +5,27 @@
 #include "support/temp_dir.h"
 #include "tools/msr_sim/msr_simulator.h"
 
+#include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 class SimulatedReader {
   public:
-    explicit SimulatedReader(MsrSimSettings settings = {});
-    ~SimulatedReader();
+    explicit SimulatedReader(MsrSimSettings settings = {}) {
+        settings.PortDir = Folder.Path();
+        setenv("MSRCONFIG_PORT_DIR", Folder.Path().c_str(), 1);
+        Simulator = std::make_unique<CMsrSimulator>(settings);
+        std::string error;
+        if (!Simulator->Start(error))
+            throw std::runtime_error("simulator: " + error);
+        Worker = std::thread([this] { Simulator->Run(); });
+    }
+    ~SimulatedReader() {
+        Simulator->Stop();
+        Worker.join();
+    }
 
     CMsrSimulator& Sim() { return *Simulator; }
     const std::string& PortDir() const { return Folder.Path(); }
@@ -27,7 +39,7 @@ class SimulatedReader {
 // Points MSRCONFIG_PORT_DIR at an empty folder, so no port name reaches a real device.
 class EmptyPortDir {
   public:
-    EmptyPortDir();
+    EmptyPortDir() { setenv("MSRCONFIG_PORT_DIR", Folder.Path().c_str(), 1); }
     const std::string& Path() const { return Folder.Path(); }
 
   private:

@@ -7,12 +7,12 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <thread>
@@ -37,19 +37,14 @@ class QtTestWindow : public TestWindow {
             button->click();
     }
     void Type(int id, const std::string& text) override {
-        QWidget* target = Window.Control(id);
-        target->setFocus();
-        for (QChar c : QString::fromUtf8(text)) {
-            QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(target, &typed);
-        }
+        for (QChar c : QString::fromUtf8(text)) // QTest types ASCII only
+            QTest::sendKeyEvent(QTest::Click, Window.Control(id), Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
     }
     void Press(int id, Key key) override {
         QWidget* target = id ? Window.Control(id) : &Window;
         target->setFocus();
-        QKeyEvent press(QEvent::KeyPress, key == Key::Enter ? Qt::Key_Return : Qt::Key_Escape,
-                        Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
+        QTest::keyClick(target, key == Key::Enter ? Qt::Key_Return : Qt::Key_Escape);
     }
     void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) override {
         std::vector<std::pair<QWidget*, QEvent*>> clicks;
@@ -66,11 +61,11 @@ class QtTestWindow : public TestWindow {
         });
         operation(*this);
         person.join();
+        QCoreApplication::processEvents();
     }
     void Later(std::function<void()> action) override {
         QTimer::singleShot(0, &Window, std::move(action));
     }
-    void ProcessEvents() override { QCoreApplication::processEvents(); }
 
     bool IsShown() override { return Window.isVisible(); }
     std::string Caption() override { return Bytes(Window.windowTitle()); }
@@ -107,25 +102,20 @@ class QtTestWindow : public TestWindow {
     std::string AboutText() override {
         std::string text;
         Window.show();
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] { // in the context menu
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
-                if (action->text() != QLatin1String("&About Tavlon..."))
-                    continue;
-                QTimer::singleShot(0, [&] {
-                    auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-                    if (auto* label = about ? about->findChild<QLabel*>("aboutText") : nullptr)
-                        text = Bytes(label->text());
-                    if (about)
-                        about->accept();
-                });
-                action->trigger();
-            }
-            if (menu)
-                menu->close();
+            QTimer::singleShot(0, [&] { // in the About box, if one opened
+                if (auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                    text = Bytes(about->findChild<QLabel*>("aboutText")->text());
+                    about->accept();
+                }
+            });
+            for (QAction* action : menu->actions())
+                if (action->text() == QLatin1String("&About Tavlon..."))
+                    action->trigger();
+            menu->close();
         });
-        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(3, 3),
-                                     Window.mapToGlobal(QPoint(3, 3)));
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(3, 3), QPoint(3, 3));
         QApplication::sendEvent(&Window, &rightClick);
         return text;
     }
