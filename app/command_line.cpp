@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 namespace {
 
 std::vector<std::string> SplitAtCommas(const std::string& text) {
@@ -32,6 +34,18 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i)
         text += (i ? " " : "") + arguments[i];
     return text;
+}
+
+std::string CommandLineAfterProgramName(const std::string& commandLine) {
+    std::size_t end = 0;
+    if (!commandLine.empty() && commandLine.front() == '"') {
+        end = commandLine.find('"', 1);
+        end = end == std::string::npos ? commandLine.size() : end + 1;
+    } else {
+        end = std::min(commandLine.find_first_of(" \t"), commandLine.size());
+    }
+    const std::size_t start = commandLine.find_first_not_of(" \t", end);
+    return start == std::string::npos ? std::string() : commandLine.substr(start);
 }
 
 bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error) {

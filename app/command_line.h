@@ -21,6 +21,10 @@ struct BatchArguments {
 // The command-line text: the arguments after the program's name joined with single blanks.
 std::string JoinArguments(const std::vector<std::string>& arguments);
 
+// The command-line text from a whole Windows command line: what follows the program's name
+// (quoted or not) and the blanks after it, as it stands.
+std::string CommandLineAfterProgramName(const std::string& commandLine);
+
 // Commas separate (a run of them is one separator); blanks and quotation marks are kept;
 // port and baud default to COM3 and 19200. Over-long tokens are refused, never cut: false
 // with a one-line reason in `error`.

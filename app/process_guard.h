@@ -3,8 +3,11 @@
 // that end the run through its normal path, so the reader is always released.
 #pragma once
 
-// Opens /dev/null (or its platform's equivalent) on standard input, output and error where
-// they are closed, so that no file or port opened later takes their place.
+#include "msr/stop_request.h"
+
+// POSIX: opens /dev/null on standard input, output and error where they are closed, so
+// that no file or port opened later takes their place. Windows: a windowed program writes
+// to the console it was started from, if its streams were not redirected.
 void OpenStandardStreams();
 
 // SIGPIPE is ignored: a line written to a closed pipe is lost, and the run goes on.
@@ -16,4 +19,6 @@ bool InstallStopSignals();
 int StopNotification();
 
 // The exit status for a run that was stopped by a signal: 128 + its number; 0 when none.
-int StoppedExitStatus();
+inline int StoppedExitStatus() {
+    return StopSignal() > 0 ? 128 + StopSignal() : 0;
+}

@@ -36,5 +36,5 @@ ConfigFileResult
 WriteConfigurationFile(const std::string& path,
                        const std::function<std::optional<ConfigFileContent>()>& supply);
 
-// The file's bytes for a content, as the writer stores them.
+// The file's bytes for a content, as the writer stores them, with this platform's line ends.
 std::string FormatConfigurationFile(const ConfigFileContent& content);

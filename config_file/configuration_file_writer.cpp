@@ -29,10 +29,10 @@ bool Storable(const ConfigFileContent& content) {
 std::string FormatConfigurationFile(const ConfigFileContent& content) {
     char flags[3];
     std::snprintf(flags, sizeof flags, "%02x", content.Flags);
-    std::string text = std::string(ConfigFileHeader) + "\n" + flags;
+    std::string text = std::string(ConfigFileHeader) + TextLineEnd + flags;
     for (const std::string& sentinel : content.Sentinels)
         text += sentinel.empty() ? '\0' : sentinel.front();
-    return text + "\n";
+    return text + TextLineEnd;
 }
 
 ConfigFileResult

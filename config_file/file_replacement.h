@@ -5,6 +5,10 @@
 #include <memory>
 #include <string>
 
+// The line end of text files on this platform: a line feed, or a carriage return and a
+// line feed on Windows. The reader accepts both.
+extern const char TextLineEnd[];
+
 class CFileReplacement {
   public:
     CFileReplacement();

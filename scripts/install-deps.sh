@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks for msrconfig; a no-op once it is there.
 # Both README commands and CI call it: "run" installs what building and running need,
-# "test" (the default) adds the test, sanitizer, fuzzing, packaging and screenshot tools.
+# "test" (the default) adds the test, sanitizer, fuzzing, packaging and screenshot tools, and
+# the Windows cross compiler with Wine to run its build.
 set -euo pipefail
 
 run_packages=(
@@ -12,6 +13,7 @@ test_packages=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev dpkg-dev
   xvfb xauth xdotool imagemagick
+  g++-mingw-w64-x86-64-posix wine64 wine fonts-wine
 )
 
 packages=("${run_packages[@]}")

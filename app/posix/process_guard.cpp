@@ -53,8 +53,3 @@ bool InstallStopSignals() {
 int StopNotification() {
     return wakePipe[0];
 }
-
-int StoppedExitStatus() {
-    const int signalNumber = StopSignal();
-    return signalNumber > 0 ? 128 + signalNumber : 0;
-}

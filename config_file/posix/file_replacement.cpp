@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+const char TextLineEnd[] = "\n";
+
 namespace {
 
 constexpr int MaxLinkDepth = 40;

@@ -50,6 +50,16 @@ TEST(CommandLine, TokensDefaultsAndKeptCharacters) {
     ExpectBatch(JoinArguments({"a b.txt", "c"}), "a b.txt c", "COM3", "19200");
 }
 
+TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
+    const std::pair<const char*, const char*> lines[] = {
+        {"msrconfig.exe a.txt,COM4", "a.txt,COM4"},
+        {"\"C:\\Program Files\\msrconfig.exe\"   \"my file.txt\", COM2", "\"my file.txt\", COM2"},
+        {"msrconfig", ""},
+        {"\"msrconfig.exe\"", ""}};
+    for (auto [line, tail] : lines)
+        EXPECT_EQ(CommandLineAfterProgramName(line), tail) << line;
+}
+
 TEST(CommandLine, OverLongArgumentsAreRefusedNotCut) {
     ExpectBatch(std::string(259, 'f') + ",123456789,123456789", std::string(259, 'f'), "123456789",
                 "123456789");

@@ -1,11 +1,10 @@
 #include "config_file/configuration_file.h"
 #include "config_file/file_flags.h"
+#include "config_file/file_replacement.h"
 #include "support/temp_dir.h"
 
-#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -79,17 +78,35 @@ TEST(ConfigFileReader, ReadsAsTheFileWasAlwaysRead) {
     }
 }
 
-TEST(ConfigFileReader, WhatCannotBeOpened) {
+TEST(ConfigFileWriter, SaveThenLoadGivesBackWhatWasSaved) {
     TempDir dir;
-    // Only regular files: a pipe whose writer never writes, or a device, would hang or
-    // never end.
-    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    const int writer = open(dir.File("fifo").c_str(), O_RDWR | O_CLOEXEC);
-    for (const std::string& path :
-         {dir.File("missing.txt"), dir.Path(), std::string(), dir.File("fifo"),
-          std::string("/dev/zero"), "\"" + dir.File("x.txt") + "\""}) {
-        ConfigFileContent content;
-        EXPECT_EQ(ReadConfigurationFile(path, content), ConfigFileResult::CannotOpen) << path;
+    const Sentinels kinds[] = {
+        {"%", ";", "+", "?"},
+        {"", "", "", ""},
+        {"%%", ";x", "+++", "?!"},
+        {"", ";;", "", "?"},
+        {"\xA7", "\xFF", "\x80", "\x1A"},
+        {" ", "\r", "\t", "0"},
+        {"%", ";", "\n", ""}, // a line feed last: what follows it was never read
+        {"\r", "\r", "x", "\n"},
+    };
+    for (int flags = 0; flags < 256; ++flags) {
+        for (const Sentinels& saved : kinds) {
+            ASSERT_EQ(
+                WriteConfigurationFile(dir.File("c.txt"),
+                                       [&] {
+                                           return ConfigFileContent{std::uint8_t(flags), saved};
+                                       }),
+                ConfigFileResult::Ok);
+            ConfigFileContent loaded;
+            ASSERT_EQ(ReadConfigurationFile(dir.File("c.txt"), loaded), ConfigFileResult::Ok);
+            ASSERT_EQ(loaded.Flags, flags);
+            for (std::size_t i = 0; i < 4; ++i) // each sentinel is stored as its first byte
+                ASSERT_EQ(loaded.Sentinels[i], saved[i].substr(0, 1)) << flags;
+        }
     }
-    close(writer);
+    EXPECT_EQ(dir.Read("c.txt"),
+              std::string(ConfigFileHeader) + TextLineEnd + "ff\r\rx\n" + TextLineEnd);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+              1); // nothing left behind
 }

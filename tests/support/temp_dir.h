@@ -1,18 +1,20 @@
 // A private folder for one test, removed with everything in it afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
 class TempDir {
   public:
     TempDir() {
-        Root = (std::filesystem::temp_directory_path() / "msrconfig-test-XXXXXX").string();
-        if (!mkdtemp(Root.data()))
-            std::abort();
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        do
+            Root = (base / ("msrconfig-test-" + std::to_string(random()))).string();
+        while (!std::filesystem::create_directory(Root));
     }
     ~TempDir() {
         std::error_code ignored;

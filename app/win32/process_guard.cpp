@@ -1,0 +1,53 @@
+#include "app/process_guard.h"
+
+#include "msr/stop_request.h"
+
+#include <csignal>
+#include <cstdio>
+#include <windows.h>
+
+namespace {
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+        RequestStop(SIGINT);
+        return TRUE;
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        RequestStop(SIGTERM);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+bool Usable(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+void OpenStandardStreams() {
+    // A windowed program has no console of its own: its lines go to the console it was started
+    // from, if any, unless its streams were redirected; otherwise they are lost.
+    if (Usable(STD_OUTPUT_HANDLE) && Usable(STD_ERROR_HANDLE))
+        return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (!Usable(STD_OUTPUT_HANDLE))
+        std::freopen("CONOUT$", "w", stdout);
+    if (!Usable(STD_ERROR_HANDLE))
+        std::freopen("CONOUT$", "w", stderr);
+}
+
+bool InstallStopSignals() {
+    return SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+}
+
+int StopNotification() {
+    return -1; // the window looks at the request on a timer instead
+}
