@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program under Wine against the Linux simulator on a pseudo-terminal, linked as
 # a Wine COM port: the batch run on the wire (the same records as the Linux program's), its
-# status and log lines, and a missing port (the not-claimed box, status 3).
+# status and log lines, a missing port (the not-claimed box, status 3), and the window driven
+# from the keyboard (Get and Commit on the wire; SCREENSHOT=file.png saves it after Get).
 # Usage: tests/windows/e2e.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
 linux=$(realpath "$1") windows=$(realpath "$2")
@@ -56,6 +57,26 @@ wait "$program" || status=$?
 check "missing port: status" 3 "$status"
 check "missing port: log lines" "$(for i in {1..10}; do
   printf 'Error opening com port : 4\nError restoring functional mode.\n'; done)" "$(tr -d '\r' <"$work/err")"
+
+# The window: Get, then Commit, from the keyboard as a person would; Escape closes it.
+sim "$work/window"
+wine "$windows/msrconfig.exe" >/dev/null 2>&1 &
+program=$!
+window=$(xdotool search --sync --name '^ZYN KVR MSR Configuration Utility$' | head -n 1)
+xdotool windowfocus --sync "$window"
+sleep 0.5
+xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab space # focus starts on 1001
+sleep 2.5
+[ -z "${SCREENSHOT:-}" ] || import -window "$window" "$SCREENSHOT"
+xdotool key Tab space # Commit
+sleep 3.5
+xdotool key Escape
+status=0
+wait "$program" || status=$?
+check "window: closed by Escape with status 0" 0 "$status"
+check "window: Get, then Commit, on the wire" "$(printf '%s\n' :0100001110DE :020000110200EB \
+  :0100001111DD :0100001110DE :020000110200EB :060000110141253b2b3fdd :0100001109E5 \
+  :0100001111DD)" "$(records "${pids[-1]}" "$work/window")"
 
 rm -f "$WINEPREFIX/dosdevices/com3"
 echo "$passed passed, $failed failed"
