@@ -48,7 +48,10 @@ ConfigWindow::ConfigWindow(HINSTANCE instance) : Instance(instance) {
     // Created hidden: the initialisation, and a batch run, come before the window shows.
     HRSRC found =
         FindResourceA(instance, MAKEINTRESOURCEA(MainTemplate), MAKEINTRESOURCEA(DialogResource));
-    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(instance, found)));
+    const auto* bytes =
+        found ? static_cast<const BYTE*>(LockResource(LoadResource(instance, found))) : nullptr;
+    if (!bytes)
+        return; // no template linked in: no window, and every control reads as empty
     std::vector<BYTE> copy(bytes, bytes + SizeofResource(instance, found));
     auto* style = reinterpret_cast<DWORD*>(copy.data()); // a DLGTEMPLATE starts with its style
     *style &= ~static_cast<DWORD>(WS_VISIBLE);

@@ -24,6 +24,12 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     }
 }
 
+// raise() and the C library's own signals take the same normal path.
+void OnSignal(int signalNumber) {
+    RequestStop(signalNumber);
+    std::signal(signalNumber, OnSignal);
+}
+
 bool Usable(DWORD which) {
     HANDLE handle = GetStdHandle(which);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
@@ -45,6 +51,8 @@ void OpenStandardStreams() {
 }
 
 bool InstallStopSignals() {
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
     return SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
 }
 

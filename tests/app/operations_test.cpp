@@ -1,6 +1,8 @@
 // The four operations and the batch run, through the real window against the simulated
 // reader and real files; only the modal dialogs are scripted.
 #include "app/process_guard.h"
+#include "config_file/configuration_file.h"
+#include "config_file/file_replacement.h"
 #include "msr/stop_request.h"
 #include "support/sim_fixture.h"
 #include "test_window.h"
@@ -9,7 +11,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -17,6 +18,10 @@ using B = UserDialogs::Buttons;
 using I = UserDialogs::Icon;
 using Texts = std::vector<std::string>;
 const std::string Header = "ZYN MSR Configuration File\n";
+// A file as this platform's Save writes it.
+std::string Saved(const std::string& line2) {
+    return std::string(ConfigFileHeader) + TextLineEnd + line2 + TextLineEnd;
+}
 const ShownMessage NotClaimed = {"The MSR has not been claimed by the application.  Please be sure "
                                  "the COM port is not claimed by other applications.",
                                  "Error!", B::Ok, I::None};
@@ -85,7 +90,7 @@ TEST(Operations, StopSignalEndsTheWindowAfterReleasingTheReader) {
     });
     std::thread signaller([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // in the commit's wait
-        kill(getpid(), SIGTERM);
+        std::raise(SIGTERM);
     });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel);
@@ -162,7 +167,7 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     w.Dialogs.SavePath = dir.File("out %s %1.txt");
     w.Ui->Click(IDC_SAVE);
     EXPECT_EQ(w.Dialogs.ChooserTitles.back(), "Select the Desired Target MSR Configuration File");
-    EXPECT_EQ(dir.Read("out %s %1.txt"), Header + "5d%;+?\n");
+    EXPECT_EQ(dir.Read("out %s %1.txt"), Saved("5d%;+?"));
     EXPECT_EQ(w.Dialogs.Shown,
               (Shown{{"Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
                       "Settings Saved!", B::Ok, I::Information}}));
@@ -219,7 +224,7 @@ TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     w.Ui->Click(IDC_SAVE);
     EXPECT_EQ(w.Dialogs.Shown.front(), AskCustom);
     EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
-    EXPECT_EQ(dir.Read("ok.txt"), Header + std::string("44\0\0\0\0\n", 7)); // empty fields
+    EXPECT_EQ(dir.Read("ok.txt"), Saved(std::string("44\0\0\0\0", 6))); // empty fields
 
     // Content the file cannot carry (a line feed before a sentinel) is reported, and the old
     // file stays.
@@ -229,7 +234,7 @@ TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     w.Ui->Click(IDC_SAVE);
     EXPECT_EQ(w.Dialogs.Shown,
               FileError("Error writing target configuration file.\nConfiguration not saved."));
-    EXPECT_EQ(dir.Read("ok.txt"), Header + std::string("44\0\0\0\0\n", 7));
+    EXPECT_EQ(dir.Read("ok.txt"), Saved(std::string("44\0\0\0\0", 6)));
 }
 
 TEST(Operations, EightBitSentinelSurvivesGetSaveLoadCommit) {
@@ -240,7 +245,7 @@ TEST(Operations, EightBitSentinelSurvivesGetSaveLoadCommit) {
     w.Ui->Click(IDC_GET);
     w.Dialogs.SavePath = dir.File("eight.txt");
     w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(dir.Read("eight.txt"), Header + "5c\xF1\x80\xFF\xA7\n");
+    EXPECT_EQ(dir.Read("eight.txt"), Saved("5c\xF1\x80\xFF\xA7"));
 
     Window fresh;
     fresh.Dialogs.OpenPath = w.Dialogs.SavePath;
