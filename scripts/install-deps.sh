@@ -13,7 +13,7 @@ test_packages=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev dpkg-dev
   xvfb xauth xdotool imagemagick
-  g++-mingw-w64-x86-64-posix wine64 wine fonts-wine
+  g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis
 )
 
 packages=("${run_packages[@]}")

@@ -5,7 +5,7 @@
 #   fuzz    the libFuzzer targets, about a minute each, on the committed seed corpus
 #   package the Debian package; under CI it is also installed and started
 #   windows the Windows build, its tests under Wine, the Windows program against the
-#           simulator over a Wine COM port, and its zip
+#           simulator over a Wine COM port, its installer and its zip
 # MSRCONFIG_TEST_STAGES="unit asan" picks stages; FUZZ_SECONDS sets the fuzzing time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -98,6 +98,17 @@ if has windows; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   result=0
   (cd build-windows && ctest -j"$(nproc)" --output-on-failure --timeout 240) || result=$?
+  # The installer: installs silently, the installed program answers, the uninstaller removes it.
+  (cd build-windows && rm -f msrconfig-*.exe && cpack -G NSIS >/dev/null)
+  installed="$WINEPREFIX/drive_c/Program Files/msrconfig"
+  wine build-windows/msrconfig-*-win64.exe /S
+  [ "$(wine 'C:\Program Files\msrconfig\msrconfig.exe' --version | tr -d '\r')" = "msrconfig $(
+    sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" ] || result=1
+  test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZYN KVR MSR Configuration Utility/ZYN KVR MSR Configuration Utility.lnk" || result=1
+  wine "$installed/Uninstall.exe" /S
+  for _ in $(seq 50); do [ -e "$installed/msrconfig.exe" ] || break; sleep 0.2; done
+  [ ! -e "$installed/msrconfig.exe" ] || result=1
+  echo "installer: $(ls build-windows/msrconfig-*-win64.exe) installs, runs and uninstalls"
   wineserver -k || true
   kill "$xvfb" 2>/dev/null || true
   unset WINEPREFIX DISPLAY
