@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh >/dev/null
-cmake -S . -B build -G Ninja -DMSRCONFIG_TESTS=ON >/dev/null
+bash scripts/configure-build.sh -DMSRCONFIG_TESTS=ON >/dev/null
 cmake --build build --target msrconfig msr-bench >/dev/null
 build/msr-bench "${1:-5}" build/msrconfig

@@ -8,11 +8,12 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-qpa-plugins
+  xvfb xauth # xvfb-run, which scripts/run.sh suggests on a machine without a display
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev dpkg-dev
-  xvfb xauth xdotool imagemagick
+  xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis
 )
 

@@ -21,7 +21,7 @@ has() { [[ " $stages " == *" $1 "* ]]; }
 
 if has unit; then
   stage "build and test"
-  cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON -DMSRCONFIG_TESTS=ON
+  bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON -DMSRCONFIG_TESTS=ON
   cmake --build build
   (cd build && ctest -j"$jobs" --output-on-failure --timeout 240)
 fi
@@ -66,7 +66,7 @@ fi
 
 if has package; then
   stage "Debian package"
-  [ -d build ] || { cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON && cmake --build build; }
+  [ -d build ] || { bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON && cmake --build build; }
   (cd build && rm -f msrconfig_*.deb && cpack -G DEB)
   deb=$(ls "$root"/build/msrconfig_*.deb)
   dpkg-deb -I "$deb" | grep -E '^ (Package|Version|Depends):'
@@ -81,7 +81,7 @@ fi
 
 if has windows; then
   stage "Windows build, tested under Wine"
-  [ -x build/msr-sim ] || { cmake -S . -B build -G Ninja -DMSRCONFIG_WERROR=ON && cmake --build build; }
+  [ -x build/msr-sim ] || { bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON && cmake --build build; }
   cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64.cmake -DMSRCONFIG_WERROR=ON \
     -DMSRCONFIG_TESTS=ON -DMSRCONFIG_SIM="$root/build/msr-sim"
   cmake --build build-windows
