@@ -6,6 +6,7 @@
 #include "app/process_guard.h"
 #include "app/qt/config_window.h"
 #include "app/qt/qt_user_dialogs.h"
+#include "app/start_up.h"
 #include "msr/stop_request.h"
 
 #include <QApplication>
@@ -16,16 +17,6 @@
 #include <cstring>
 
 namespace {
-
-const char Usage[] =
-    "Usage: msrconfig                      open the configuration window\n"
-    "       msrconfig FILE[,PORT[,BAUD]]   apply a configuration file to a reader and end\n"
-    "       msrconfig --help | --version\n"
-    "\n"
-    "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 (the\n"
-    "default). Without a display a batch run writes its messages to standard error.\n"
-    "Exit status: 0 applied and committed (or interactive use), 1 bad command line,\n"
-    "2 file not loaded, 3 no reader claimed, 4 configuration not accepted or not committed.\n";
 
 bool Set(const char* name) {
     const char* value = std::getenv(name);
@@ -52,27 +43,16 @@ int main(int argc, char** argv) {
     // Before anything is opened: a closed standard stream must not become the port.
     OpenStandardStreams();
     InstallStopSignals();
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-        std::fputs(Usage, stdout);
-        return ExitOk;
-    }
-    if (arguments.size() == 1 && arguments[0] == "--version") {
-        std::printf("msrconfig %s\n", MSRCONFIG_VERSION);
-        return ExitOk;
-    }
-
+    const std::string commandLine = JoinArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (const auto status = AnswerInformationRequest(
+            commandLine, "Without a display a batch run writes its messages to standard error."))
+        return *status;
     CConfigApp app;
-    BatchArguments batch;
     std::string error;
-    if (!ParseCommandLine(JoinArguments(arguments), batch, error)) {
-        std::fprintf(stderr, "msrconfig: %s\n", error.c_str());
+    if (!ApplyCommandLine(commandLine, app, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return ExitBadCommandLine;
     }
-    app.BatchMode = batch.BatchMode ? 1 : 0;
-    app.BatchFile = batch.BatchFile;
-    app.BatchPort = batch.BatchPort;
-    app.BatchBaud = batch.BatchBaud;
 
     const bool headless = !HasDisplay();
     if (headless && !app.BatchMode) {
