@@ -2,6 +2,10 @@
 // (which MSRCONFIG_PORT_DIR points at), and a port folder with no reader at all.
 #pragma once
 
+#ifdef _WIN32
+#include "support/wine_sim_fixture.h"
+#else
+
 #include "support/temp_dir.h"
 #include "tools/msr_sim/msr_simulator.h"
 
@@ -45,3 +49,5 @@ class EmptyPortDir {
   private:
     TempDir Folder;
 };
+
+#endif

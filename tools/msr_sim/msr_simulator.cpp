@@ -24,46 +24,7 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-std::string Hex(std::uint8_t byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
-
-std::string ConfigurationHex(const CMsrConfiguration& c) {
-    return Hex(EncodeDeviceFlags(c)) + Hex(c.Track1StartSentinel) + Hex(c.Track2StartSentinel) +
-           Hex(c.Track3StartSentinel) + Hex(c.EndSentinel);
-}
-
 } // namespace
-
-bool ParseSimConfiguration(const std::string& text, CMsrConfiguration& c) {
-    if (text.size() < 10)
-        return false;
-    for (std::size_t i = 0; i < 10; ++i)
-        if (!IsHexDigit(text[i]))
-            return false;
-    DecodeDeviceFlags(HexByte(text, 0), c);
-    c.Track1StartSentinel = HexByte(text, 2);
-    c.Track2StartSentinel = HexByte(text, 4);
-    c.Track3StartSentinel = HexByte(text, 6);
-    c.EndSentinel = HexByte(text, 8);
-    return true;
-}
-
-std::string EscapeBytes(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char esc[5];
-            std::snprintf(esc, sizeof esc, "\\x%02X", c);
-            out += esc;
-        }
-    }
-    return out;
-}
 
 CMsrSimulator::CMsrSimulator(MsrSimSettings settings) : Settings(std::move(settings)) {
     Settings.Firmware.resize(8, ' ');

@@ -3,7 +3,7 @@
 // Faults can be switched on to test how the program copes with bad devices.
 #pragma once
 
-#include "msr/msr_configuration.h"
+#include "tools/msr_sim/sim_settings.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,27 +11,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-struct MsrSimSettings {
-    std::string PortDir;
-    std::string PortName = "COM3";
-    std::string StateFile; // committed configuration kept here across runs, if set
-    CMsrConfiguration Configuration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'};
-    std::string Firmware = "SIM 1.00"; // eight characters
-    int CommitDelayMs = 20;            // the time the flash takes before the "."
-
-    // Faults.
-    bool Silent = false;        // reads everything, answers nothing
-    bool NoCommandMode = false; // no answer at all to the enter-command-mode record
-    bool QueryNotAcknowledged = false;
-    bool SetRejected = false;
-    bool CommitNeverAcknowledged = false;
-    std::string Prefix;          // bytes sent before every echo
-    int GarbageBytes = 0;        // answer every record with this many bytes of noise instead
-    int DripMs = 0;              // answers nothing, sends a byte every DripMs ms, never silent
-    int UnplugAfterRecords = -1; // the terminal closes on the record after this many
-    int VanishAfterRecords = -1; // as above, but half of that record's echo goes out first
-};
 
 struct MsrSimEvent {
     bool FromProgram; // true: a record (or stray bytes) the reader received; false: its answer
@@ -92,9 +71,3 @@ class CMsrSimulator {
     CMsrConfiguration CommittedConfig;
     int Commits = 0;
 };
-
-// Reads ten hex digits: device flags byte and the four sentinels.
-bool ParseSimConfiguration(const std::string& text, CMsrConfiguration& configuration);
-
-// Escapes a byte string for one transcript line: printable ASCII as is, others as \xNN.
-std::string EscapeBytes(const std::string& bytes);

@@ -1,0 +1,200 @@
+// The window suite's front-end under Windows: the dialog built from template 102, with its
+// messages sent as the system would send them for a person's clicks and keys.
+#include "app/win32/config_window.h"
+#include "test_window.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <map>
+#include <thread>
+
+namespace {
+
+std::string WindowText(HWND window) {
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+// Runs the window's messages, as its modal loop would.
+void ProcessMessages(HWND dialog) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        if (!IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+}
+
+std::map<UINT_PTR, std::function<void()>> laterActions;
+
+void CALLBACK RunLater(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    auto action = std::move(laterActions[timer]);
+    laterActions.erase(timer);
+    action();
+}
+
+class Win32TestWindow : public TestWindow {
+  public:
+    Win32TestWindow(CConfigApp& app, ScriptedDialogs& dialogs)
+        : Window(GetModuleHandleA(nullptr)), Handler(app, Window, dialogs) {
+        Window.SetHandler(&Handler);
+    }
+
+    CConfigDlg& Dlg() override { return Handler; }
+    DialogControls& Controls() override { return Window; }
+
+    void Click(int id) override {
+        if (IsWindowEnabled(Item(id)))
+            SendMessageA(Item(id), BM_CLICK, 0, 0);
+    }
+    void Type(int id, const std::string& text) override {
+        // UTF-8 in, the window's 8-bit code page out (two-byte sequences cover Latin-1).
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(text[i]);
+            if ((c & 0xE0) == 0xC0 && i + 1 < text.size())
+                c = static_cast<unsigned char>(((c & 0x1F) << 6) | (text[++i] & 0x3F));
+            SendMessageA(Item(id), WM_CHAR, c, 0);
+        }
+    }
+    void Press(int id, Key key) override {
+        if (id)
+            SendMessageA(Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+        MSG message = {};
+        message.hwnd = GetFocus() ? GetFocus() : Dialog();
+        message.message = WM_KEYDOWN;
+        message.wParam = key == Key::Enter ? VK_RETURN : VK_ESCAPE;
+        if (!IsDialogMessageA(Dialog(), &message))
+            DispatchMessageA(&message);
+    }
+    void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) override {
+        std::thread person([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            for (int id : ids)
+                for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP})
+                    PostMessageA(Item(id), message, MK_LBUTTON, MAKELPARAM(5, 5));
+        });
+        operation(*this);
+        person.join();
+        ProcessMessages(Dialog());
+    }
+    void Later(std::function<void()> action) override {
+        laterActions[SetTimer(nullptr, 0, 0, RunLater)] = std::move(action);
+    }
+
+    bool IsShown() override { return IsWindowVisible(Dialog()); }
+    std::string Caption() override { return WindowText(Dialog()); }
+    std::string ControlText(int id) override { return WindowText(Item(id)); }
+    std::string ToolTip(int id) override {
+        // The ANSI messages give only 80 characters of a tooltip.
+        wchar_t wide[1024] = L"";
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = Dialog();
+        tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+        tool.lpszText = wide;
+        SendMessageW(Window.ToolTips(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+        char text[1024] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        return text;
+    }
+    std::vector<int> TabOrder() override { // a dialog's tab order is its children's order
+        std::vector<int> order;
+        for (HWND child : Children(Dialog()))
+            if (GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP)
+                order.push_back(GetDlgCtrlID(child));
+        return order;
+    }
+    std::vector<std::string> ListEntries(int id) override {
+        std::vector<std::string> entries;
+        const auto count = SendMessageA(Item(id), CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            char text[256] = "";
+            SendMessageA(Item(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            entries.push_back(text);
+        }
+        return entries;
+    }
+    std::vector<std::string> StaticTexts() override {
+        std::vector<std::string> texts;
+        for (HWND child : Children(Dialog()))
+            if (LOWORD(GetDlgCtrlID(child)) == 0xFFFF) // labels and group boxes have no id
+                texts.push_back(WindowText(child));
+        std::sort(texts.begin(), texts.end());
+        return texts;
+    }
+    std::string AboutText() override {
+        std::string text;
+        ShowWindow(Dialog(), SW_SHOW);
+        Later([&] {
+            HWND about = GetLastActivePopup(Dialog());
+            for (HWND child : Children(about != Dialog() ? about : nullptr))
+                if (ClassName(child) == "Static" &&
+                    (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+                    text += (text.empty() ? "" : "\n") + WindowText(child);
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+        });
+        SendMessageA(Dialog(), WM_SYSCOMMAND, 0x0010, 0);
+        return text;
+    }
+    std::vector<std::string> LayoutProblems() override {
+        std::vector<std::string> problems;
+        const LONG style = GetWindowLongA(Dialog(), GWL_STYLE);
+        if (style & WS_THICKFRAME)
+            problems.push_back("resizable");
+        if (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))
+            problems.push_back("minimise or maximise box");
+        RECT client;
+        GetClientRect(Dialog(), &client);
+        HDC dc = GetDC(Dialog());
+        for (HWND child : Children(Dialog())) {
+            RECT r;
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&r), 2);
+            if (r.left < 0 || r.top < 0 || r.right > client.right || r.bottom > client.bottom)
+                problems.push_back("outside: " + std::to_string(GetDlgCtrlID(child)));
+            // One-line texts: labels and check boxes (after their box).
+            const LONG type = GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+            const int room = ClassName(child) == "Static" ? r.right - r.left
+                             : type == BS_AUTOCHECKBOX    ? r.right - r.left - 16
+                                                          : INT_MAX;
+            const std::string text = WindowText(child);
+            SIZE size;
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
+            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            if (size.cx > room)
+                problems.push_back("does not fit: " + text);
+        }
+        ReleaseDC(Dialog(), dc);
+        if (SendMessageA(Window.ToolTips(), TTM_GETMAXTIPWIDTH, 0, 0) != 320)
+            problems.push_back("tooltip lines not wrapped at 320 pixels");
+        return problems;
+    }
+
+  private:
+    HWND Dialog() const { return Window.Window(); }
+    HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
+
+    ConfigWindow Window;
+    CConfigDlg Handler;
+};
+
+} // namespace
+
+std::unique_ptr<TestWindow> TestWindow::Create(CConfigApp& app, ScriptedDialogs& dialogs) {
+    return std::make_unique<Win32TestWindow>(app, dialogs);
+}

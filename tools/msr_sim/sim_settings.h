@@ -1,0 +1,42 @@
+// What a simulated reader holds and which faults it shows, and the text forms of both that
+// the msr-sim program reads and writes: its options, its state file and its transcript.
+// Portable, so that programs on other systems can drive a simulator here.
+#pragma once
+
+#include "msr/msr_configuration.h"
+
+#include <string>
+#include <vector>
+
+struct MsrSimSettings {
+    std::string PortDir;
+    std::string PortName = "COM3";
+    std::string StateFile; // committed configuration kept here across runs, if set
+    CMsrConfiguration Configuration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'};
+    std::string Firmware = "SIM 1.00"; // eight characters
+    int CommitDelayMs = 20;            // the time the flash takes before the "."
+
+    // Faults.
+    bool Silent = false;        // reads everything, answers nothing
+    bool NoCommandMode = false; // no answer at all to the enter-command-mode record
+    bool QueryNotAcknowledged = false;
+    bool SetRejected = false;
+    bool CommitNeverAcknowledged = false;
+    std::string Prefix;          // bytes sent before every echo
+    int GarbageBytes = 0;        // answer every record with this many bytes of noise instead
+    int DripMs = 0;              // answers nothing, sends a byte every DripMs ms, never silent
+    int UnplugAfterRecords = -1; // the terminal closes on the record after this many
+    int VanishAfterRecords = -1; // as above, but half of that record's echo goes out first
+};
+
+// Ten hex digits: the device flags byte and the four sentinels, as --config and the state
+// file hold them.
+bool ParseSimConfiguration(const std::string& text, CMsrConfiguration& configuration);
+std::string ConfigurationHex(const CMsrConfiguration& configuration);
+
+// The msr-sim options that set up a simulator as `settings` describes it.
+std::vector<std::string> SimArguments(const MsrSimSettings& settings);
+
+// A transcript line's bytes: printable ASCII as is, others as \xNN; and back.
+std::string EscapeBytes(const std::string& bytes);
+std::string UnescapeBytes(const std::string& text);
