@@ -2,12 +2,21 @@
 
 #include "app/config_app.h"
 #include "msr/msr_connection.h"
+#include "msr/port_list.h"
 
 namespace {
-constexpr int PortCount = 11;
 constexpr int PreselectedPort = 2;
 constexpr int PreselectedBaud = 0;
 const char* const BaudRates[] = {"9600", "19200", "38400"};
+
+// Where a port name leads, so that a person can tell which entry reaches the reader.
+std::string PortToolTip(const std::string& name) {
+    const CPortInfo port = DescribePort(name);
+    if (port.Device.empty())
+        return name + " leads to no device";
+    return name + ": " + port.Device + (port.Details.empty() ? "" : " (" + port.Details + ")");
+}
+
 } // namespace
 
 CConfigDlg::CConfigDlg(CConfigApp& app, DialogControls& controls, UserDialogs& dialogs)
@@ -17,8 +26,11 @@ CConfigDlg::~CConfigDlg() = default;
 
 bool CConfigDlg::Initialise() {
     Controls.ClearList(IDC_PORT);
-    for (int i = 1; i <= PortCount; ++i)
-        Controls.AddListEntry(IDC_PORT, "COM" + std::to_string(i));
+    const std::vector<std::string> ports = PortListNames();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        Controls.AddListEntry(IDC_PORT, ports[i]);
+        Controls.SetListEntryToolTip(IDC_PORT, static_cast<int>(i), PortToolTip(ports[i]));
+    }
     Controls.ClearList(IDC_BAUD);
     for (const char* baud : BaudRates)
         Controls.AddListEntry(IDC_BAUD, baud); // sorted as text: 19200, 38400, 9600

@@ -20,6 +20,8 @@ class DialogControls {
     virtual void AddListEntry(int id, const std::string& text) = 0;
     virtual void SelectListEntry(int id, int index) = 0;
     virtual std::string SelectedListText(int id) const = 0;
+    // What an entry stands for, shown when the pointer rests on it (where the toolkit can).
+    virtual void SetListEntryToolTip(int id, int index, const std::string& text) = 0;
 
     // The system-menu entry "&About Tavlon..." and the application icon.
     virtual void DecorateWindow() = 0;

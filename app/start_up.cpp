@@ -1,8 +1,67 @@
 #include "app/start_up.h"
 
 #include "app/command_line.h"
+#include "msr/port_list.h"
+#include "msr/port_name.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+
+namespace {
+
+// A word the shell takes as it stands.
+std::string ShellWord(const std::string& text) {
+    if (!text.empty() &&
+        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                               "0123456789_./:+,=@-") == std::string::npos)
+        return text;
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Described(const CPortInfo& port) {
+    return port.Device + (port.Details.empty() ? "" : "  " + port.Details);
+}
+
+// The COM names that reach a device now, then the serial devices that have no name yet,
+// each with the command that names it.
+void ListPorts() {
+    std::vector<std::string> taken = PortListNames();
+    bool any = false;
+    for (const std::string& name : taken) {
+        const CPortInfo port = DescribePort(name);
+        if (!port.Device.empty()) {
+            std::printf("%-9s  %s\n", name.c_str(), Described(port).c_str());
+            any = true;
+        }
+    }
+    if (!any)
+        std::printf("No COM name leads to a device.\n");
+    const std::vector<CPortInfo> unnamed = UnnamedSerialDevices();
+    if (unnamed.empty())
+        return;
+    const std::string folder = PortDirectory();
+    std::printf("\nSerial devices without a COM name, each with the command that gives it one:\n");
+    int next = 12;
+    for (const CPortInfo& device : unnamed) {
+        while (std::find(taken.begin(), taken.end(), "COM" + std::to_string(next)) != taken.end())
+            ++next;
+        taken.push_back("COM" + std::to_string(next));
+        std::error_code ignored;
+        const std::string prepare = std::filesystem::is_directory(folder, ignored)
+                                        ? ""
+                                        : "mkdir -p " + ShellWord(folder) + " && ";
+        std::printf(
+            "%s\n  %sln -s %s %s\n", Described(device).c_str(), prepare.c_str(),
+            ShellWord(device.StableName.empty() ? device.Device : device.StableName).c_str(),
+            ShellWord(folder + "/" + taken.back()).c_str());
+    }
+}
+
+} // namespace
 
 std::optional<int> AnswerInformationRequest(const std::string& commandLine,
                                             const char* platformNote) {
@@ -10,6 +69,7 @@ std::optional<int> AnswerInformationRequest(const std::string& commandLine,
         std::printf(
             "Usage: msrconfig                      open the configuration window\n"
             "       msrconfig FILE[,PORT[,BAUD]]   apply a configuration file to a reader and end\n"
+            "       msrconfig --list-ports         show which COM names reach a device\n"
             "       msrconfig --help | --version\n"
             "\n"
             "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 "
@@ -19,6 +79,10 @@ std::optional<int> AnswerInformationRequest(const std::string& commandLine,
             "2 file not loaded, 3 no reader claimed, 4 configuration not accepted or not "
             "committed.\n",
             platformNote);
+        return ExitOk;
+    }
+    if (commandLine == "--list-ports") {
+        ListPorts();
         return ExitOk;
     }
     if (commandLine == "--version") {

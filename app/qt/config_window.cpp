@@ -217,6 +217,11 @@ std::string ConfigWindow::SelectedListText(int id) const {
     return list ? list->currentText().toLatin1().toStdString() : std::string();
 }
 
+void ConfigWindow::SetListEntryToolTip(int id, int index, const std::string& text) {
+    if (QComboBox* list = List(id))
+        list->setItemData(index, QString::fromStdString(text), Qt::ToolTipRole);
+}
+
 void ConfigWindow::DecorateWindow() {
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {

@@ -38,6 +38,7 @@ class ConfigWindow : public QDialog, public DialogControls {
     void AddListEntry(int id, const std::string& text) override;
     void SelectListEntry(int id, int index) override;
     std::string SelectedListText(int id) const override;
+    void SetListEntryToolTip(int id, int index, const std::string& text) override;
     void DecorateWindow() override;
     bool CreateToolTips() override;
     int RunModal() override;

@@ -32,6 +32,8 @@ class ConfigWindow : public DialogControls {
     void AddListEntry(int id, const std::string& text) override;
     void SelectListEntry(int id, int index) override;
     std::string SelectedListText(int id) const override;
+    // A drop-down list here has no tips per entry; the names are the system's own.
+    void SetListEntryToolTip(int, int, const std::string&) override {}
     void DecorateWindow() override;
     bool CreateToolTips() override;
     int RunModal() override;

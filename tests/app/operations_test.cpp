@@ -69,6 +69,25 @@ TEST(Operations, GetWithoutAReader) {
     EXPECT_EQ(w.Checked(), "01000000"); // nothing in the window changed
 }
 
+TEST(Operations, AReaderBeyondCom11IsListedAndReached) {
+    MsrSimSettings settings;
+    settings.PortName = "COM12";
+    SimulatedReader reader(settings);
+#ifdef _WIN32 // the ports Windows lists
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Sim12",
+                    REG_SZ, "COM12", 6);
+#endif
+    Window w;
+#ifdef _WIN32
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Sim12");
+#endif
+    EXPECT_EQ(w.Ui->ListEntries(IDC_PORT).back(), "COM12");
+    w.Controls().SelectListEntry(IDC_PORT, 11);
+    w.Ui->Click(IDC_GET);
+    EXPECT_TRUE(w.Dialogs.Shown.empty());
+    EXPECT_EQ(w.Controls().Text(IDC_FIRMWARE), "SIM 1.00");
+}
+
 TEST(Operations, InputMadeDuringAnOperationIsDropped) {
     SimulatedReader reader;
     Window w;

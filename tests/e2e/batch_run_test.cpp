@@ -1,5 +1,6 @@
 #include "e2e_support.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 TEST(BatchRun, CustomConfigQuestionIsAnsweredNo) {
@@ -41,4 +42,16 @@ TEST(CommandLineRun, StatusesAndMessages) {
     ProcessResult help = RunProgram({MSRCONFIG_BIN, "--help"}, {});
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Out.find("FILE[,PORT[,BAUD]]"), std::string::npos);
+}
+
+TEST(CommandLineRun, ListPortsShowsWhereEachNameLeads) {
+    BatchSetup setup;
+    const auto device = std::filesystem::read_symlink(setup.Dir.File("COM3")).string();
+    std::filesystem::create_directory_symlink("/nowhere", setup.Dir.File("COM12"));
+    ProcessResult run = RunProgram({MSRCONFIG_BIN, "--list-ports"},
+                                   {{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}, {"DISPLAY", ""}});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("\nCOM3       " + device + "\n"), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("COM12"), std::string::npos); // it leads nowhere
+    EXPECT_EQ(run.Err, "");
 }

@@ -1,0 +1,38 @@
+// The COM names this machine defines beyond the fixed COM1..COM11, where each name leads,
+// and (POSIX) the serial devices that no name leads to yet: for the window's port list
+// and for --list-ports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Where the system shows its devices; tests point these at a fake tree.
+struct CDeviceRoots {
+    std::string Dev = "/dev";
+    std::string Sys = "/sys";
+};
+
+struct CPortInfo {
+    std::string Name;       // "COM12"; empty for a device that has no name yet
+    std::string Device;     // what it opens now; empty when it leads to no device
+    std::string Details;    // USB maker, product and serial number, where the system knows them
+    std::string StableName; // POSIX: the device's /dev/serial/by-id/ link, where there is one
+};
+
+// The port list's names: COM1..COM11, then the further names.
+std::vector<std::string> PortListNames();
+
+// Further COM names, in natural order (COM12 before COM100), each at most 9 characters:
+// POSIX, the port folder's other COM<suffix> entries; Windows, the ports the system lists.
+std::vector<std::string> FurtherPortNames();
+
+CPortInfo DescribePort(const std::string& name, const CDeviceRoots& roots = {});
+
+// POSIX: the ttyUSB and ttyACM devices that no entry of the port folder leads to.
+std::vector<CPortInfo> UnnamedSerialDevices(const CDeviceRoots& roots = {});
+
+// A name the list may offer after COM1..COM11: COM and a suffix, at most 9 characters.
+bool IsFurtherPortName(const std::string& name);
+
+// "COM9" < "COM10": runs of digits compare as numbers.
+bool NaturalLess(const std::string& a, const std::string& b);

@@ -1,0 +1,129 @@
+#include "msr/port_list.h"
+
+#include "msr/port_name.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir))
+            names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    return names;
+}
+
+std::string RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+std::string BaseName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+std::string FirstLine(const std::string& path) {
+    std::string line;
+    std::getline(std::ifstream(path), line);
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+        line.pop_back();
+    return line;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// A ttyS node exists for every port the kernel could drive; sysfs says whether a UART is
+// there (type 0: none).
+bool HasHardware(const std::string& device, const CDeviceRoots& roots) {
+    const std::string name = BaseName(device);
+    if (name.rfind("ttyS", 0) != 0)
+        return true;
+    std::ifstream type(roots.Sys + "/class/tty/" + name + "/type");
+    int value = -1;
+    return !(type >> value) || value != 0;
+}
+
+// The USB device above a tty in sysfs: maker, product and serial number.
+std::string UsbDetails(const std::string& device, const CDeviceRoots& roots) {
+    std::string dir = RealPath(roots.Sys + "/class/tty/" + BaseName(device) + "/device");
+    for (int level = 0; level < 4 && dir.size() > 1; ++level, dir = dir.substr(0, dir.rfind('/'))) {
+        struct stat info;
+        if (stat((dir + "/idVendor").c_str(), &info) != 0)
+            continue;
+        std::string details = FirstLine(dir + "/manufacturer");
+        const std::string product = FirstLine(dir + "/product"),
+                          serial = FirstLine(dir + "/serial");
+        if (!product.empty())
+            details += (details.empty() ? "" : " ") + product;
+        if (!serial.empty())
+            details += (details.empty() ? "serial " : ", serial ") + serial;
+        return details;
+    }
+    return std::string();
+}
+
+// The by-id link that leads to `device`, which stays the same whatever order readers are
+// plugged in.
+std::string StableName(const std::string& device, const CDeviceRoots& roots) {
+    const std::string folder = roots.Dev + "/serial/by-id";
+    std::vector<std::string> links = Entries(folder);
+    std::sort(links.begin(), links.end());
+    for (const std::string& link : links)
+        if (link[0] != '.' && RealPath(folder + "/" + link) == device)
+            return folder + "/" + link;
+    return std::string();
+}
+
+} // namespace
+
+std::vector<std::string> FurtherPortNames() {
+    std::vector<std::string> names;
+    for (const std::string& name : Entries(PortDirectory()))
+        if (IsFurtherPortName(name))
+            names.push_back(name);
+    std::sort(names.begin(), names.end(), NaturalLess);
+    return names;
+}
+
+CPortInfo DescribePort(const std::string& name, const CDeviceRoots& roots) {
+    CPortInfo info{name, {}, {}, {}};
+    std::string path;
+    if (name.rfind("COM", 0) != 0 || !ResolvePortDevice(name.substr(3), path))
+        return info;
+    const std::string device = RealPath(path);
+    if (device.empty() || !IsCharacterDevice(device) || !HasHardware(device, roots))
+        return info;
+    info.Device = device;
+    info.Details = UsbDetails(device, roots);
+    return info;
+}
+
+std::vector<CPortInfo> UnnamedSerialDevices(const CDeviceRoots& roots) {
+    std::vector<std::string> named;
+    for (const std::string& entry : Entries(PortDirectory()))
+        named.push_back(RealPath(PortDirectory() + "/" + entry));
+    std::vector<std::string> devices;
+    for (const std::string& name : Entries(roots.Dev))
+        if ((name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) &&
+            IsCharacterDevice(roots.Dev + "/" + name))
+            devices.push_back(name);
+    std::sort(devices.begin(), devices.end(), NaturalLess);
+    std::vector<CPortInfo> unnamed;
+    for (const std::string& name : devices) {
+        const std::string device = RealPath(roots.Dev + "/" + name);
+        if (std::find(named.begin(), named.end(), device) == named.end())
+            unnamed.push_back({{}, device, UsbDetails(device, roots), StableName(device, roots)});
+    }
+    return unnamed;
+}
