@@ -3,7 +3,9 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CAboutDlg::CAboutDlg(const QString& caption, const QIcon& icon, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About ") + caption);
@@ -16,6 +18,11 @@ CAboutDlg::CAboutDlg(const QString& caption, const QIcon& icon, QWidget* parent)
     auto* text = new QLabel(
         caption + QStringLiteral("\nVersion ") + QStringLiteral(MSRCONFIG_VERSION), this);
     text->setObjectName(QStringLiteral("aboutText"));
+    // Wide enough that the title bar shows the whole title beside its buttons; title fonts
+    // are often bold and larger than the text's.
+    const int titleWidth = fontMetrics().horizontalAdvance(windowTitle()) * 5 / 4 + 120;
+    text->setMinimumWidth(
+        std::max(0, titleWidth - 48 - 12 - 2 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin)));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 

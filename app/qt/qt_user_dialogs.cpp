@@ -33,10 +33,15 @@ QString Local(const std::string& text) {
 
 } // namespace
 
+QWidget* QtUserDialogs::Owner() const {
+    // A window that is not shown (a batch run) would place the box at the screen's corner.
+    return Parent && Parent->isVisible() ? Parent : nullptr;
+}
+
 UserDialogs::Answer QtUserDialogs::ShowMessage(const std::string& text, const std::string& caption,
                                                Buttons buttons, Icon icon) {
     NormalCursor cursor;
-    QMessageBox box(Parent);
+    QMessageBox box(Owner());
     box.setWindowTitle(Local(caption));
     box.setTextFormat(Qt::PlainText); // paths are shown as they are, never as markup
     box.setText(Local(text));
@@ -57,13 +62,15 @@ UserDialogs::Answer QtUserDialogs::ShowMessage(const std::string& text, const st
 
 std::string QtUserDialogs::ChooseFileToOpen(const std::string& title) {
     NormalCursor cursor;
-    return QFile::encodeName(QFileDialog::getOpenFileName(Parent, Local(title), QString(), Filters))
+    return QFile::encodeName(
+               QFileDialog::getOpenFileName(Owner(), Local(title), QString(), Filters))
         .toStdString();
 }
 
 std::string QtUserDialogs::ChooseFileToSave(const std::string& title) {
     NormalCursor cursor;
-    return QFile::encodeName(QFileDialog::getSaveFileName(Parent, Local(title), QString(), Filters))
+    return QFile::encodeName(
+               QFileDialog::getSaveFileName(Owner(), Local(title), QString(), Filters))
         .toStdString();
 }
 

@@ -7,7 +7,7 @@ class QWidget;
 
 class QtUserDialogs : public UserDialogs {
   public:
-    // Boxes and choosers open over this window.
+    // Boxes and choosers open over this window while it is shown, else centred on the screen.
     void SetParent(QWidget* parent) { Parent = parent; }
     Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                        Icon icon) override;
@@ -16,5 +16,7 @@ class QtUserDialogs : public UserDialogs {
     void DismissAll() override;
 
   private:
+    QWidget* Owner() const;
+
     QWidget* Parent = nullptr;
 };
