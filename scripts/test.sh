@@ -76,6 +76,7 @@ if has package; then
     /usr/bin/msrconfig --version
     test -f /usr/share/applications/msrconfig.desktop
     test -f /usr/share/icons/hicolor/scalable/apps/msrconfig.svg
+    test -f /usr/share/man/man1/msrconfig.1 && test -f /usr/share/man/man1/msr-sim.1
   fi
 fi
 
