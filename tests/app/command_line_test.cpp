@@ -31,13 +31,9 @@ std::string Refusal(const std::string& text) {
 
 } // namespace
 
-TEST(CommandLine, EmptyOrBlankMeansInteractive) {
-    EXPECT_FALSE(Parse("").BatchMode);
-    EXPECT_FALSE(Parse("   ").BatchMode);
-    EXPECT_FALSE(Parse(JoinArguments({})).BatchMode);
-}
-
 TEST(CommandLine, TokensDefaultsAndKeptCharacters) {
+    for (const std::string& interactive : {std::string(), std::string("   "), JoinArguments({})})
+        EXPECT_FALSE(Parse(interactive).BatchMode);
     ExpectBatch("settings.txt,COM1,9600", "settings.txt", "COM1", "9600");
     ExpectBatch("settings.txt", "settings.txt", "COM3", "19200");
     ExpectBatch("settings.txt,,COM2", "settings.txt", "COM2", "19200");

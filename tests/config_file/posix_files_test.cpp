@@ -63,11 +63,6 @@ TEST(ConfigFileWriter, ReplacingKeepsPermissionBitsAndSymbolicLinks) {
     EXPECT_EQ(dir.Read("real.txt"), Header + "5d%;+?\n");
     ASSERT_EQ(stat(dir.File("real.txt").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-
-    // A link to a file that does not exist yet creates that file.
-    ASSERT_EQ(symlink(dir.File("new.txt").c_str(), dir.File("dangling.txt").c_str()), 0);
-    ASSERT_EQ(Save(dir.File("dangling.txt"), 1, {"a", "b", "c", "d"}), ConfigFileResult::Ok);
-    EXPECT_EQ(dir.Read("new.txt"), Header + "01abcd\n");
 }
 
 TEST(ConfigFileWriter, WriteFailingHalfWayLeavesTheOldFileByteForByte) {

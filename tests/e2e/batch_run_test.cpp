@@ -34,7 +34,7 @@ TEST(CommandLineRun, StatusesAndMessages) {
     for (const auto& [arguments, status, out, err] : runs) {
         std::vector<std::string> argv = {MSRCONFIG_BIN};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        ProcessResult run = RunProgram(argv, {{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}});
+        ProcessResult run = RunProgram(argv, {{"MSRCONFIG_PORT_DIR", setup.PortDir()}});
         EXPECT_EQ(run.Status, status) << argv.back();
         EXPECT_EQ(run.Out, out);
         EXPECT_EQ(run.Err, err);
@@ -46,10 +46,10 @@ TEST(CommandLineRun, StatusesAndMessages) {
 
 TEST(CommandLineRun, ListPortsShowsWhereEachNameLeads) {
     BatchSetup setup;
-    const auto device = std::filesystem::read_symlink(setup.Dir.File("COM3")).string();
-    std::filesystem::create_directory_symlink("/nowhere", setup.Dir.File("COM12"));
+    const auto device = std::filesystem::read_symlink(setup.PortDir() + "/COM3").string();
+    std::filesystem::create_directory_symlink("/nowhere", setup.PortDir() + "/COM12");
     ProcessResult run = RunProgram({MSRCONFIG_BIN, "--list-ports"},
-                                   {{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}, {"DISPLAY", ""}});
+                                   {{"MSRCONFIG_PORT_DIR", setup.PortDir()}, {"DISPLAY", ""}});
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find("\nCOM3       " + device + "\n"), std::string::npos) << run.Out;
     EXPECT_EQ(run.Out.find("COM12"), std::string::npos); // it leads nowhere

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "process.h"
+#include "support/sim_fixture.h"
 #include "support/temp_dir.h"
 
 #include <memory>
@@ -16,19 +17,21 @@ inline const std::string NotClaimedLine =
 
 struct BatchSetup {
     TempDir Dir;
-    std::unique_ptr<SimProcess> Sim;
+    std::unique_ptr<SimulatedReader> Sim;
 
     explicit BatchSetup(const std::vector<std::string>& simOptions = {}, bool withSim = true) {
         if (withSim)
-            Sim = std::make_unique<SimProcess>(Dir.Path(), simOptions);
+            Sim = std::make_unique<SimulatedReader>(MsrSimSettings{}, simOptions);
         Dir.Write("config.txt", Header + "5d%;+?\n");
     }
+    // The reader's port folder, or one where no port name leads anywhere.
+    std::string PortDir() const { return Sim ? Sim->PortDir() : Dir.Path(); }
     std::string CommandLine() const { return Dir.File("config.txt") + ",COM3,19200"; }
     ProcessResult Run(const std::string& commandLine = {}) {
         return RunProgram({MSRCONFIG_BIN, commandLine.empty() ? CommandLine() : commandLine},
-                          {{"MSRCONFIG_PORT_DIR", Dir.Path()}});
+                          {{"MSRCONFIG_PORT_DIR", PortDir()}});
     }
-    std::vector<std::string> Records() { return Sim->StopAndCollectRecords(); }
+    std::vector<std::string> Records() { return Sim->ReceivedRecords(); }
 };
 
 template <typename Sequence> Sequence Repeat(const Sequence& part, int times) {

@@ -88,7 +88,7 @@ TEST_P(FaultMatrix, EndsAsDocumented) {
     BatchSetup setup(fault.SimOptions);
     const auto start = std::chrono::steady_clock::now();
     ChildProcess program({MSRCONFIG_BIN, setup.CommandLine()},
-                         {{"MSRCONFIG_PORT_DIR", setup.Dir.Path()}}, fault.Output);
+                         {{"MSRCONFIG_PORT_DIR", setup.PortDir()}}, fault.Output);
     double signalled = 0;
     if (fault.Signal) {
         ASSERT_TRUE(setup.Sim->WaitFor("<- :0100001109E5\n"));
@@ -113,7 +113,6 @@ INSTANTIATE_TEST_SUITE_P(Readers, FaultMatrix, testing::ValuesIn(Faults),
 
 TEST(PortHeldByAnotherProgram, EveryAttemptFailsToOpen) {
     BatchSetup setup;
-    setenv("MSRCONFIG_PORT_DIR", setup.Dir.Path().c_str(), 1);
     CSerialPort holder;
     ASSERT_TRUE(holder.Open("3", 19200));
     ProcessResult run = setup.Run();

@@ -36,21 +36,3 @@ class ChildProcess {
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const Variables& variables,
                          double timeoutSeconds = 120);
-
-// msr-sim in the background, serving one port folder until stopped; its transcript goes to
-// a file, so that a transcript nobody reads yet never blocks the reader.
-class SimProcess {
-  public:
-    SimProcess(const std::string& portDir, const std::vector<std::string>& options);
-    ~SimProcess();
-    // Stops it and returns the records it received ("<- " lines), in order.
-    std::vector<std::string> StopAndCollectRecords();
-    // Waits until its transcript shows `text` (a record received: "<- " record "\n").
-    bool WaitFor(const std::string& text, double timeoutSeconds = 30);
-
-  private:
-    std::string Transcript();
-
-    QProcess Process;
-    std::string LogPath;
-};

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -60,7 +61,7 @@ std::pair<int, speed_t> LineState(const std::string& device) {
 
 TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     SimulatedReader reader;
-    const std::string device = reader.Sim().DevicePath();
+    const std::string device = std::filesystem::read_symlink(reader.PortDir() + "/COM3");
     CSerialPort first, second;
     ASSERT_TRUE(first.Open("3", 38400));
     EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use

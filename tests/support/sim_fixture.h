@@ -1,53 +1,84 @@
-// Test helpers: a simulated reader served on its own thread in a private port folder
-// (which MSRCONFIG_PORT_DIR points at), and a port folder with no reader at all.
+// A simulated reader for one test: the msr-sim program serving a COM name (COM3 unless the
+// settings name another) until the test ends. What it received and committed is read from
+// its transcript and state file.
 #pragma once
 
 #ifdef _WIN32
-#include "support/wine_sim_fixture.h"
+#include "support/win32/sim_launch.h"
 #else
+#include "support/posix/sim_launch.h"
+#endif
 
-#include "support/temp_dir.h"
-#include "tools/msr_sim/msr_simulator.h"
-
-#include <cstdlib>
-#include <memory>
+#include <chrono>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 class SimulatedReader {
   public:
-    explicit SimulatedReader(MsrSimSettings settings = {}) {
-        settings.PortDir = Folder.Path();
-        setenv("MSRCONFIG_PORT_DIR", Folder.Path().c_str(), 1);
-        Simulator = std::make_unique<CMsrSimulator>(settings);
-        std::string error;
-        if (!Simulator->Start(error))
-            throw std::runtime_error("simulator: " + error);
-        Worker = std::thread([this] { Simulator->Run(); });
+    // `options`: msr-sim options beyond what the settings say, e.g. {"--garbage", "10"}.
+    explicit SimulatedReader(MsrSimSettings settings = {},
+                             const std::vector<std::string>& options = {}) {
+        PrepareSimSettings(settings, Folder);
+        settings.StateFile = SimPath(Folder.File("state"));
+        std::vector<std::string> arguments = SimArguments(settings);
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        Process = StartSim(arguments, Folder);
+        if (!WaitFor("msr-sim: ", 10)) // it has published the port
+            throw std::runtime_error("msr-sim did not start: " + Folder.Read("log"));
+        PortFolder = settings.PortDir;
     }
-    ~SimulatedReader() {
-        Simulator->Stop();
-        Worker.join();
-    }
+    ~SimulatedReader() { StopSim(Process, Folder); }
 
-    CMsrSimulator& Sim() { return *Simulator; }
-    const std::string& PortDir() const { return Folder.Path(); }
+    const std::string& PortDir() const { return PortFolder; }
+    // The records received, in order, as the transcript's "<- " lines give them.
+    std::vector<std::string> ReceivedRecords() const { return Lines("<- "); }
+    int CommitCount() const {
+        int commits = 0;
+        for (const std::string& answer : Lines("-> "))
+            commits += answer == "."; // the commit's acknowledgement comes alone
+        return commits;
+    }
+    // What the last commit stored (nothing before one).
+    CMsrConfiguration Committed() const {
+        CMsrConfiguration stored{};
+        ParseSimConfiguration(Folder.Read("state"), stored);
+        return stored;
+    }
+    // Waits until the transcript shows `text`.
+    bool WaitFor(const std::string& text, double seconds = 30) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (Folder.Read("log").find(text) == std::string::npos)
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
+    }
 
   private:
+    std::vector<std::string> Lines(const std::string& mark) const {
+        std::istringstream log(Folder.Read("log"));
+        std::vector<std::string> found;
+        for (std::string line; std::getline(log, line);)
+            if (line.compare(0, mark.size(), mark) == 0)
+                found.push_back(UnescapeBytes(line.substr(mark.size())));
+        return found;
+    }
+
     TempDir Folder;
-    std::unique_ptr<CMsrSimulator> Simulator;
-    std::thread Worker;
+    SimHandle Process{};
+    std::string PortFolder;
 };
 
-// Points MSRCONFIG_PORT_DIR at an empty folder, so no port name reaches a real device.
+// No reader behind any port name the tests use.
 class EmptyPortDir {
   public:
-    EmptyPortDir() { setenv("MSRCONFIG_PORT_DIR", Folder.Path().c_str(), 1); }
+    EmptyPortDir() { PrepareEmptyPorts(Folder); }
     const std::string& Path() const { return Folder.Path(); }
 
   private:
     TempDir Folder;
 };
-
-#endif
