@@ -9,14 +9,6 @@ constexpr int PreselectedPort = 2;
 constexpr int PreselectedBaud = 0;
 const char* const BaudRates[] = {"9600", "19200", "38400"};
 
-// Where a port name leads, so that a person can tell which entry reaches the reader.
-std::string PortToolTip(const std::string& name) {
-    const CPortInfo port = DescribePort(name);
-    if (port.Device.empty())
-        return name + " leads to no device";
-    return name + ": " + port.Device + (port.Details.empty() ? "" : " (" + port.Details + ")");
-}
-
 } // namespace
 
 CConfigDlg::CConfigDlg(CConfigApp& app, DialogControls& controls, UserDialogs& dialogs)
@@ -29,7 +21,8 @@ bool CConfigDlg::Initialise() {
     const std::vector<std::string> ports = PortListNames();
     for (std::size_t i = 0; i < ports.size(); ++i) {
         Controls.AddListEntry(IDC_PORT, ports[i]);
-        Controls.SetListEntryToolTip(IDC_PORT, static_cast<int>(i), PortToolTip(ports[i]));
+        Controls.SetListEntryToolTip(IDC_PORT, static_cast<int>(i),
+                                     ports[i] + " leads to " + DeviceText(DescribePort(ports[i])));
     }
     Controls.ClearList(IDC_BAUD);
     for (const char* baud : BaudRates)

@@ -22,10 +22,6 @@ std::string ShellWord(const std::string& text) {
     return quoted + "'";
 }
 
-std::string Described(const CPortInfo& port) {
-    return port.Device + (port.Details.empty() ? "" : "  " + port.Details);
-}
-
 // The COM names that reach a device now, then the serial devices that have no name yet,
 // each with the command that names it.
 void ListPorts() {
@@ -34,7 +30,7 @@ void ListPorts() {
     for (const std::string& name : taken) {
         const CPortInfo port = DescribePort(name);
         if (!port.Device.empty()) {
-            std::printf("%-9s  %s\n", name.c_str(), Described(port).c_str());
+            std::printf("%-9s  %s\n", name.c_str(), DeviceText(port).c_str());
             any = true;
         }
     }
@@ -55,7 +51,7 @@ void ListPorts() {
                                         ? ""
                                         : "mkdir -p " + ShellWord(folder) + " && ";
         std::printf(
-            "%s\n  %sln -s %s %s\n", Described(device).c_str(), prepare.c_str(),
+            "%s\n  %sln -s %s %s\n", DeviceText(device).c_str(), prepare.c_str(),
             ShellWord(device.StableName.empty() ? device.Device : device.StableName).c_str(),
             ShellWord(folder + "/" + taken.back()).c_str());
     }

@@ -11,6 +11,12 @@ std::vector<std::string> PortListNames() {
     return names;
 }
 
+std::string DeviceText(const CPortInfo& port) {
+    if (port.Device.empty())
+        return "no device";
+    return port.Device + (port.Details.empty() ? "" : "  " + port.Details);
+}
+
 bool NaturalLess(const std::string& a, const std::string& b) {
     auto digit = [](const std::string& s, std::size_t k) {
         return k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]));

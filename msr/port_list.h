@@ -28,6 +28,9 @@ std::vector<std::string> FurtherPortNames();
 
 CPortInfo DescribePort(const std::string& name, const CDeviceRoots& roots = {});
 
+// For a person: the device and what the system knows of it, or "no device".
+std::string DeviceText(const CPortInfo& port);
+
 // POSIX: the ttyUSB and ttyACM devices that no entry of the port folder leads to.
 std::vector<CPortInfo> UnnamedSerialDevices(const CDeviceRoots& roots = {});
 

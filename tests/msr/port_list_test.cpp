@@ -39,11 +39,11 @@ TEST(PortList, NamesDevicesAndUsbDetailsFromAFakeTree) {
 
     EXPECT_EQ(FurtherPortNames(), (std::vector<std::string>{"COM9x", "COM12", "COM100"}));
     EXPECT_EQ(DescribePort("COM100", roots).Device, roots.Dev + "/ttyACM0");
-    EXPECT_EQ(DescribePort("COM12", roots).Device, "");
+    EXPECT_EQ(DeviceText(DescribePort("COM12", roots)), "no device");
     EXPECT_EQ(DescribePort("COM9x", roots).Device, ""); // no UART behind it
     const auto unnamed = UnnamedSerialDevices(roots);
     ASSERT_EQ(unnamed.size(), 1u); // ttyUSB10 and ttyACM0 have names
-    EXPECT_EQ(unnamed[0].Device, fs::canonical(roots.Dev + "/ttyUSB0").string());
-    EXPECT_EQ(unnamed[0].Details, "Tavlon MSR 42, serial A5069");
+    EXPECT_EQ(DeviceText(unnamed[0]),
+              fs::canonical(roots.Dev + "/ttyUSB0").string() + "  Tavlon MSR 42, serial A5069");
     EXPECT_EQ(unnamed[0].StableName, roots.Dev + "/serial/by-id/usb-Tavlon_MSR_42-if00");
 }
