@@ -1,6 +1,6 @@
 // A simulated reader for one test: the msr-sim program serving a COM name (COM3 unless the
-// settings name another) until the test ends. What it received and committed is read from
-// its transcript and state file.
+// settings name another) until the test ends, when its "run" file goes. What it received and
+// committed is read from its transcript and state file.
 #pragma once
 
 #ifdef _WIN32
@@ -10,6 +10,7 @@
 #endif
 
 #include <chrono>
+#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -25,12 +26,19 @@ class SimulatedReader {
         settings.StateFile = SimPath(Folder.File("state"));
         std::vector<std::string> arguments = SimArguments(settings);
         arguments.insert(arguments.end(), options.begin(), options.end());
-        Process = StartSim(arguments, Folder);
+        Folder.Write("run", "");
+        arguments.insert(arguments.end(), {"--transcript", SimPath(Folder.File("log")),
+                                           "--while-exists", SimPath(Folder.File("run"))});
+        Process = LaunchSim(arguments);
         if (!WaitFor("msr-sim: ", 10)) // it has published the port
             throw std::runtime_error("msr-sim did not start: " + Folder.Read("log"));
         PortFolder = settings.PortDir;
     }
-    ~SimulatedReader() { StopSim(Process, Folder); }
+    ~SimulatedReader() {
+        std::remove(Folder.File("run").c_str());
+        WaitFor("msr-sim: stopped\n", 10);
+        ReapSim(Process);
+    }
 
     const std::string& PortDir() const { return PortFolder; }
     // The records received, in order, as the transcript's "<- " lines give them.

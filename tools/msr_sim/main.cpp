@@ -3,6 +3,8 @@
 
 #include "msr/port_name.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,8 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +37,8 @@ const char Usage[] =
     "  --commit-delay MS     flash time before the commit's \".\" (default 20; over 500\n"
     "                        makes the acknowledgement late)\n"
     "  --quiet               print no transcript\n"
+    "  --transcript FILE     write the transcript to FILE instead of standard output\n"
+    "  --while-exists FILE   stop once FILE is gone (for callers that cannot signal)\n"
     "\n"
     "Faults:\n"
     "  --silent              answer nothing at all\n"
@@ -61,7 +67,7 @@ int main(int argc, char** argv) {
     MsrSimSettings settings;
     settings.PortDir = PortDirectory();
     bool quiet = false;
-    std::string initial;
+    std::string initial, transcript, whileExists;
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -98,6 +104,10 @@ int main(int argc, char** argv) {
             ok = value(v) && ToInt(v, settings.VanishAfterRecords);
         else if (arg == "--drip")
             ok = value(v) && ToInt(v, settings.DripMs) && settings.DripMs > 0;
+        else if (arg == "--transcript")
+            ok = value(v) && (transcript = v, true);
+        else if (arg == "--while-exists")
+            ok = value(v) && (whileExists = v, true);
         else if (arg == "--quiet")
             quiet = true;
         else if (arg == "--silent")
@@ -130,20 +140,39 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "msr-sim: %s\n", error.c_str());
         return 1;
     }
+    FILE* out = transcript.empty() ? stdout : std::fopen(transcript.c_str(), "w");
+    if (!out) {
+        std::fprintf(stderr, "msr-sim: cannot write %s\n", transcript.c_str());
+        return 1;
+    }
     if (!quiet)
-        simulator.OnEvent = [](const MsrSimEvent& event) {
-            std::printf("%s %s\n", event.FromProgram ? "<-" : "->",
-                        EscapeBytes(event.Bytes).c_str());
-            std::fflush(stdout);
+        simulator.OnEvent = [out](const MsrSimEvent& event) {
+            std::fprintf(out, "%s %s\n", event.FromProgram ? "<-" : "->",
+                         EscapeBytes(event.Bytes).c_str());
+            std::fflush(out);
         };
     running = &simulator;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGHUP, OnSignal);
-    std::printf("msr-sim: %s -> %s\n", simulator.LinkPath().c_str(),
-                simulator.DevicePath().c_str());
-    std::fflush(stdout);
+    std::atomic<bool> ended{false};
+    std::thread watcher;
+    if (!whileExists.empty())
+        watcher = std::thread([&] {
+            while (!ended && access(whileExists.c_str(), F_OK) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            simulator.Stop();
+        });
+    std::fprintf(out, "msr-sim: %s -> %s\n", simulator.LinkPath().c_str(),
+                 simulator.DevicePath().c_str());
+    std::fflush(out);
     simulator.Run();
+    ended = true;
+    if (watcher.joinable())
+        watcher.join();
     running = nullptr;
+    simulator.Unplug(); // the link goes before the last line says so
+    std::fprintf(out, "msr-sim: stopped\n");
+    std::fflush(out);
     return 0;
 }

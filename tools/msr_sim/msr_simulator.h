@@ -30,6 +30,8 @@ class CMsrSimulator {
     void Run();
     // Safe from any thread or a signal handler.
     void Stop();
+    // Closes the terminal and removes the link, if it is still ours (also on destruction).
+    void Unplug();
 
     std::string LinkPath() const;
     std::string DevicePath() const { return Device; }
@@ -48,7 +50,6 @@ class CMsrSimulator {
     void HandleRecord(const std::string& record);
     void Send(const std::string& bytes, bool mayDrop = false);
     bool PauseMs(int ms); // false when stopped meanwhile
-    void Unplug();
     void CountAnswered();
     void Record(bool fromProgram, const std::string& bytes);
     void LoadState();

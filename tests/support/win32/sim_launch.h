@@ -1,16 +1,14 @@
 // msr-sim under Wine: the Linux program (MSRCONFIG_SIM), which Wine starts like any other,
 // publishing its terminal as the prefix's COM port. Wine gives no handle on a Linux
-// process, so a shell beside it keeps its process number and marks its end.
+// process; its transcript says when it has ended.
 #pragma once
 
 #include "support/temp_dir.h"
 #include "tools/msr_sim/sim_settings.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 #include <windows.h>
 
 using SimHandle = int;
@@ -39,9 +37,9 @@ inline std::string SimPath(const std::string& path) {
     return result;
 }
 
-inline void LaunchLinux(const std::vector<std::string>& argv) {
-    std::string line;
-    for (const std::string& arg : argv) {
+inline SimHandle LaunchSim(const std::vector<std::string>& arguments) {
+    std::string line = std::getenv("MSRCONFIG_SIM");
+    for (const std::string& arg : arguments) {
         line += " \"";
         for (char c : arg)
             line += c == '"' ? std::string("\\\"") : std::string(1, c);
@@ -50,28 +48,12 @@ inline void LaunchLinux(const std::vector<std::string>& argv) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, line.data() + 1, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
-        throw std::runtime_error("cannot start " + argv.front());
+        throw std::runtime_error("cannot start " + line);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-}
-
-inline SimHandle StartSim(const std::vector<std::string>& arguments, const TempDir& folder) {
-    std::vector<std::string> argv = {
-        "/bin/sh", "-c",
-        "exec </dev/null >/dev/null 2>&1; cd \"$0\" || exit; \"$@\" >log & echo $! >pid; wait; "
-        ": >done",
-        SimPath(folder.Path()), std::getenv("MSRCONFIG_SIM")};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    LaunchLinux(argv);
     return 0;
 }
 
-inline void StopSim(SimHandle, const TempDir& folder) {
-    const std::string pid = folder.Read("pid");
-    LaunchLinux({"/bin/kill", pid.substr(0, pid.find('\n'))});
-    for (int i = 0;
-         i < 200 && GetFileAttributesA(folder.File("done").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-}
+inline void ReapSim(SimHandle) {}
