@@ -87,16 +87,8 @@ if has windows; then
     -DMSRCONFIG_TESTS=ON -DMSRCONFIG_SIM="$root/build/msr-sim"
   cmake --build build-windows
   # The window suite needs a display; Wine's crash dialog and window manager must not wait.
-  export WINEPREFIX=$root/build-windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  export DISPLAY=:$((60 + RANDOM % 19))
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  mkdir -p "$WINEPREFIX"
-  wineserver -p >/dev/null 2>&1 # so that no wine call hands the server ctest's output
-  wineboot -i >/dev/null 2>&1
-  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  source scripts/wine-session.sh
+  wine_session_start "$root/build-windows/wine"
   result=0
   (cd build-windows && ctest -j"$(nproc)" --output-on-failure --timeout 240) || result=$?
   # The installer: installs silently, the installed program answers, the uninstaller removes it.
@@ -110,11 +102,9 @@ if has windows; then
   for _ in $(seq 50); do [ -e "$installed/msrconfig.exe" ] || break; sleep 0.2; done
   [ ! -e "$installed/msrconfig.exe" ] || result=1
   echo "installer: $(ls build-windows/msrconfig-*-win64.exe) installs, runs and uninstalls"
-  wineserver -k || true
-  kill "$xvfb" 2>/dev/null || true
-  unset WINEPREFIX DISPLAY
+  bash tests/windows/e2e.sh build build-windows || result=1
+  wine_session_end
   [ "$result" -eq 0 ]
-  bash tests/windows/e2e.sh build build-windows
   (cd build-windows && rm -f msrconfig-*.zip && cpack -G ZIP >/dev/null && cmake -E tar tf msrconfig-*-win64.zip)
 fi
 

@@ -3,22 +3,13 @@
 # a Wine COM port: the batch run on the wire (the same records as the Linux program's), its
 # status and log lines, a missing port (the not-claimed box, status 3), and the window driven
 # from the keyboard (Get and Commit on the wire; SCREENSHOT=file.png saves it after Get).
-# Usage: tests/windows/e2e.sh LINUX_BUILD WINDOWS_BUILD
+# Usage, in a Wine session: tests/windows/e2e.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
+: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
 linux=$(realpath "$1") windows=$(realpath "$2")
 work=$(mktemp -d)
-export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export DISPLAY=:$((80 + RANDOM % 19))
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
-
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-mkdir -p "$WINEPREFIX"
-wineserver -p >/dev/null 2>&1 # started here, so that no later call hands it our output
-wineboot -i >/dev/null 2>&1
-cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
 printf 'ZYN MSR Configuration File\n5d%%;+?\n' >"$work/config.txt"
 passed=0 failed=0
@@ -26,26 +17,25 @@ check() { # name expected actual
   if [ "$2" == "$3" ]; then passed=$((passed + 1)); echo "ok   $1"
   else failed=$((failed + 1)); printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"; fi
 }
-sim() { # folder: a simulator serving COM3 there, its device linked as Wine's com3
-  mkdir -p "$1"
-  "$linux/msr-sim" --port-dir "$1" --port COM3 >"$1/log" &
+sim() { # DIR NAME: a simulator serving NAME in DIR, its transcript in $work/NAME.log
+  rm -f "$work/$2.log"
+  "$linux/msr-sim" --port-dir "$1" --port "$2" --transcript "$work/$2.log" &
   pids+=($!)
-  until [ -L "$1/COM3" ]; do sleep 0.05; done
-  ln -sfn "$(readlink "$1/COM3")" "$WINEPREFIX/dosdevices/com3"
+  until [ -s "$work/$2.log" ]; do sleep 0.05; done
 }
-records() { kill "$1" && wait "$1" 2>/dev/null; sed -n 's/^<- //p' "$2/log"; }
+records() { kill "$1" && wait "$1" 2>/dev/null; sed -n 's/^<- //p' "$work/$2.log"; }
 
-sim "$work/linux"
-MSRCONFIG_PORT_DIR=$work/linux "$linux/msrconfig" "$work/config.txt,COM3,19200" >/dev/null 2>&1
-expected=$(records "${pids[-1]}" "$work/linux")
+sim "$work" COM3
+MSRCONFIG_PORT_DIR=$work "$linux/msrconfig" "$work/config.txt,COM3,19200" >/dev/null 2>&1
+expected=$(records "${pids[-1]}" COM3)
 
-sim "$work/windows"
+sim "$WINEPREFIX/dosdevices" com3 # Wine's name for COM3
 status=0
 wine "$windows/msrconfig.exe" 'Z:'"${work//\//\\}"'\config.txt,COM3,19200' >"$work/out" 2>"$work/err" || status=$?
 check "batch run: status" 0 "$status"
 # Text-mode streams end Windows lines with a carriage return and a line feed.
 check "batch run: log lines" "Entering command mode..." "$(cat "$work/out" "$work/err" | tr -d '\r')"
-check "batch run: the Linux program's records" "$expected" "$(records "${pids[-1]}" "$work/windows")"
+check "batch run: the Linux program's records" "$expected" "$(records "${pids[-1]}" com3)"
 
 # COM4 does not exist: ten attempts, then the box, which waits for the user.
 status=0
@@ -59,7 +49,7 @@ check "missing port: log lines" "$(for i in {1..10}; do
   printf 'Error opening com port : 4\nError restoring functional mode.\n'; done)" "$(tr -d '\r' <"$work/err")"
 
 # The window: Get, then Commit, from the keyboard as a person would; Escape closes it.
-sim "$work/window"
+sim "$WINEPREFIX/dosdevices" com3
 wine "$windows/msrconfig.exe" >/dev/null 2>&1 &
 program=$!
 window=$(xdotool search --sync --name '^ZYN KVR MSR Configuration Utility$' | head -n 1)
@@ -76,8 +66,7 @@ wait "$program" || status=$?
 check "window: closed by Escape with status 0" 0 "$status"
 check "window: Get, then Commit, on the wire" "$(printf '%s\n' :0100001110DE :020000110200EB \
   :0100001111DD :0100001110DE :020000110200EB :060000110141253b2b3fdd :0100001109E5 \
-  :0100001111DD)" "$(records "${pids[-1]}" "$work/window")"
+  :0100001111DD)" "$(records "${pids[-1]}" com3)"
 
-rm -f "$WINEPREFIX/dosdevices/com3"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
