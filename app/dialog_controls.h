@@ -10,7 +10,8 @@ class DialogControls {
 
     virtual bool IsChecked(int id) const = 0;
     virtual void SetChecked(int id, bool checked) = 0;
-    // Edit fields and labels. Setting a text raises the same change notification as typing.
+    // Edit fields and labels (and, read only, a button's caption). Setting a text raises the
+    // same change notification as typing.
     virtual std::string Text(int id) const = 0;
     virtual void SetText(int id, const std::string& text) = 0;
     virtual bool IsEnabled(int id) const = 0;

@@ -166,6 +166,8 @@ std::string ConfigWindow::Text(int id) const {
         text = edit->text();
     else if (auto* label = qobject_cast<QLabel*>(Control(id)))
         text = label->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(Control(id)))
+        text = button->text();
     return text.toLatin1().toStdString();
 }
 

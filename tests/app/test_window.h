@@ -36,7 +36,6 @@ class TestWindow {
     // What a person sees.
     virtual bool IsShown() = 0;
     virtual std::string Caption() = 0;
-    virtual std::string ControlText(int id) = 0; // a check box's or button's caption
     virtual std::string ToolTip(int id) = 0;
     virtual std::vector<int> TabOrder() = 0;
     virtual std::vector<std::string> ListEntries(int id) = 0;

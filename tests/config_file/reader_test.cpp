@@ -21,13 +21,17 @@ struct Quirk {
 
 } // namespace
 
-TEST(FileFlags, TrackBitsArePositive) {
+// The file's track bits mean "enabled"; the reader's mean "disabled".
+TEST(Flags, BothEncodingsKeepEveryByte) {
     EXPECT_EQ(EncodeFileFlags({1, 0, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0}), 0x5D);
+    EXPECT_EQ(EncodeDeviceFlags({1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0}), 0xE3);
     for (int byte = 0; byte < 256; ++byte) {
-        CMsrConfiguration decoded;
-        DecodeFileFlags(static_cast<std::uint8_t>(byte), decoded);
-        ASSERT_EQ(EncodeFileFlags(decoded), byte);
-        ASSERT_EQ(decoded.Track1Enabled, (byte >> 2) & 1);
+        CMsrConfiguration file, device;
+        DecodeFileFlags(static_cast<std::uint8_t>(byte), file);
+        DecodeDeviceFlags(static_cast<std::uint8_t>(byte), device);
+        ASSERT_EQ(EncodeFileFlags(file), byte);
+        ASSERT_EQ(EncodeDeviceFlags(device), byte);
+        ASSERT_EQ(file.Track1Enabled, (byte >> 2) & 1);
     }
 }
 

@@ -39,9 +39,6 @@ TEST(CommandLineRun, StatusesAndMessages) {
         EXPECT_EQ(run.Out, out);
         EXPECT_EQ(run.Err, err);
     }
-    ProcessResult help = RunProgram({MSRCONFIG_BIN, "--help"}, {});
-    EXPECT_EQ(help.Status, 0);
-    EXPECT_NE(help.Out.find("FILE[,PORT[,BAUD]]"), std::string::npos);
 }
 
 TEST(CommandLineRun, ListPortsShowsWhereEachNameLeads) {

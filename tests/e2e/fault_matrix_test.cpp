@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
 

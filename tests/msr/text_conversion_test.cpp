@@ -1,21 +1,6 @@
-#include "msr/msr_configuration.h"
 #include "msr/text_conversion.h"
 
 #include <gtest/gtest.h>
-
-TEST(DeviceFlags, TrackBitsAreInvertedAndEveryByteSurvives) {
-    const CMsrConfiguration all{1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0};
-    EXPECT_EQ(EncodeDeviceFlags(all), 0xE3);
-    EXPECT_EQ(EncodeDeviceFlags(CMsrConfiguration{}), 0x1C);
-    for (int byte = 0; byte < 256; ++byte) {
-        CMsrConfiguration r;
-        DecodeDeviceFlags(static_cast<std::uint8_t>(byte), r);
-        ASSERT_EQ(EncodeDeviceFlags(r), byte);
-        ASSERT_LE(r.CarriageReturn + r.RawDataMode + r.Track1Enabled + r.Track2Enabled +
-                      r.Track3Enabled + r.StripSentinels + r.UseCustomConfig + r.HideErrorTracks,
-                  8); // each 0 or 1
-    }
-}
 
 TEST(TextConversion, HexFieldsAndDecimalFollowStrtol) {
     const std::pair<const char*, std::int32_t> hex[] = {

@@ -69,10 +69,6 @@ class QtTestWindow : public TestWindow {
 
     bool IsShown() override { return Window.isVisible(); }
     std::string Caption() override { return Bytes(Window.windowTitle()); }
-    std::string ControlText(int id) override {
-        auto* button = qobject_cast<QAbstractButton*>(Window.Control(id));
-        return button ? Bytes(button->text()) : std::string();
-    }
     std::string ToolTip(int id) override { return Bytes(Window.Control(id)->toolTip()); }
     std::vector<int> TabOrder() override {
         std::vector<int> order;

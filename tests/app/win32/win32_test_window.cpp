@@ -16,12 +16,6 @@ std::string WindowText(HWND window) {
     return text;
 }
 
-std::string ClassName(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> children;
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
@@ -91,7 +85,6 @@ class Win32TestWindow : public TestWindow {
 
     bool IsShown() override { return IsWindowVisible(Dialog()); }
     std::string Caption() override { return WindowText(Dialog()); }
-    std::string ControlText(int id) override { return WindowText(Item(id)); }
     std::string ToolTip(int id) override {
         // The ANSI messages give only 80 characters of a tooltip.
         wchar_t wide[1024] = L"";
@@ -136,7 +129,7 @@ class Win32TestWindow : public TestWindow {
         Later([&] {
             HWND about = GetLastActivePopup(Dialog());
             for (HWND child : Children(about != Dialog() ? about : nullptr))
-                if (ClassName(child) == "Static" &&
+                if (GetDlgCtrlID(child) != IDOK &&
                     (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
                     text += (text.empty() ? "" : "\n") + WindowText(child);
             PostMessageA(about, WM_COMMAND, IDOK, 0);
