@@ -9,7 +9,7 @@ set -euo pipefail
 linux=$(realpath "$1") windows=$(realpath "$2")
 work=$(mktemp -d)
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 printf 'ZYN MSR Configuration File\n5d%%;+?\n' >"$work/config.txt"
 passed=0 failed=0
