@@ -1,6 +1,7 @@
 #include "app/start_up.h"
 
 #include "app/command_line.h"
+#include "app/process_guard.h"
 #include "msr/port_list.h"
 #include "msr/port_name.h"
 
@@ -86,6 +87,12 @@ std::optional<int> AnswerInformationRequest(const std::string& commandLine,
         return ExitOk;
     }
     return std::nullopt;
+}
+
+int ExitStatus(const CConfigApp& app) {
+    if (StopSignal())
+        return StoppedExitStatus();
+    return app.BatchMode ? app.Status : ExitOk;
 }
 
 bool ApplyCommandLine(const std::string& commandLine, CConfigApp& app, std::string& error) {

@@ -12,6 +12,10 @@
 std::optional<int> AnswerInformationRequest(const std::string& commandLine,
                                             const char* platformNote);
 
+// The process's exit status once the window (or the batch run without one) has ended:
+// 128 + n after signal n, the batch run's status, else 0.
+int ExitStatus(const CConfigApp& app);
+
 // Sets the batch arguments; false for a refused command line, with the one-line reason
 // ("msrconfig: ...") in `error`.
 bool ApplyCommandLine(const std::string& commandLine, CConfigApp& app, std::string& error);

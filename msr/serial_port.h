@@ -32,6 +32,9 @@ class CSerialPort {
     bool IsOpen() const { return Handle != InvalidHandle; }
 
   private:
+    // The platform's part of Open: the device opened and set up, or InvalidHandle.
+    static std::intptr_t OpenDevice(const std::string& device, std::int32_t baud);
+
     // The platform's handle (a descriptor, or a Windows HANDLE) in an integer of its size.
     static constexpr std::intptr_t InvalidHandle = -1;
     std::intptr_t Handle = InvalidHandle;

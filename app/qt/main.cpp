@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         CConfigDlg dlg(app, window, console);
         window.SetHandler(&dlg);
         dlg.Initialise(); // a failed load leaves no window to fall back on
-        return StopSignal() ? StoppedExitStatus() : app.Status;
+        return ExitStatus(app);
     }
 
     QtUserDialogs dialogs;
@@ -87,7 +87,5 @@ int main(int argc, char** argv) {
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();
-    if (StopSignal())
-        return StoppedExitStatus();
-    return app.BatchMode ? app.Status : ExitOk;
+    return ExitStatus(app);
 }

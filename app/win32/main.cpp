@@ -47,7 +47,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();
-    if (StopSignal())
-        return StoppedExitStatus();
-    return app.BatchMode ? app.Status : ExitOk;
+    return ExitStatus(app);
 }

@@ -1,6 +1,5 @@
 #include "msr/serial_port.h"
 
-#include "msr/port_name.h"
 #include "msr/posix/fd_io.h"
 #include "msr/posix/line_settings.h"
 
@@ -14,40 +13,28 @@
 #include <termios.h>
 #include <unistd.h>
 
-CSerialPort::~CSerialPort() {
-    Close();
-}
-
-bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
-    if (IsOpen())
-        return false;
-    std::string device;
-    if (!ResolvePortDevice(portSuffix, device))
-        return false;
-
+std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud) {
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return InvalidHandle;
     // A device whose line settings cannot be read is no serial port (/dev/zero, say).
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || !isatty(fd)) {
         ::close(fd);
-        return false;
+        return InvalidHandle;
     }
     // Root ignores TIOCEXCL, so the advisory lock is what keeps a second user off the port.
     // Exclusive mode belongs to the device, not the descriptor: set it only once ours.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return false;
+        return InvalidHandle;
     }
     ioctl(fd, TIOCEXCL);
     ApplyLineSettings(fd, baud);
     int flags = fcntl(fd, F_GETFL);
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    Handle = fd;
-    Gone = false;
-    return true;
+    return fd;
 }
 
 int CSerialPort::ReadByte(unsigned char* destination) {

@@ -1,7 +1,5 @@
 #include "msr/serial_port.h"
 
-#include "msr/port_name.h"
-
 #include <cstdio>
 #include <windows.h>
 
@@ -11,20 +9,11 @@ HANDLE Native(std::intptr_t handle) {
 }
 } // namespace
 
-CSerialPort::~CSerialPort() {
-    Close();
-}
-
-bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
-    if (IsOpen())
-        return false;
-    std::string device;
-    if (!ResolvePortDevice(portSuffix, device))
-        return false;
+std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud) {
     HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
-        return false;
+        return InvalidHandle;
 
     // A refused rate (0 or less) leaves the speed as found; the rest is still applied.
     char settings[64];
@@ -46,9 +35,7 @@ bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
     timeouts.ReadTotalTimeoutConstant = 0;
     SetCommTimeouts(port, &timeouts);
 
-    Handle = reinterpret_cast<std::intptr_t>(port);
-    Gone = false;
-    return true;
+    return reinterpret_cast<std::intptr_t>(port);
 }
 
 int CSerialPort::ReadByte(unsigned char* destination) {

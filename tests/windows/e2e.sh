@@ -19,8 +19,7 @@ check() { # name expected actual
 }
 sim() { # DIR NAME: a simulator serving NAME in DIR, its transcript in $work/NAME.log
   rm -f "$work/$2.log"
-  "$linux/msr-sim" --port-dir "$1" --port "$2" --transcript "$work/$2.log" &
-  pids+=($!)
+  "$linux/msr-sim" --port-dir "$1" --port "$2" --transcript "$work/$2.log" & pids+=($!)
   until [ -s "$work/$2.log" ]; do sleep 0.05; done
 }
 records() { kill "$1" && wait "$1" 2>/dev/null; sed -n 's/^<- //p' "$work/$2.log"; }
