@@ -3,6 +3,7 @@
 #include "app/config_app.h"
 #include "msr/msr_connection.h"
 #include "msr/port_list.h"
+#include "msr/shown_text.h"
 
 namespace {
 constexpr int PreselectedPort = 2;
@@ -22,7 +23,8 @@ bool CConfigDlg::Initialise() {
     for (std::size_t i = 0; i < ports.size(); ++i) {
         Controls.AddListEntry(IDC_PORT, ports[i]);
         Controls.SetListEntryToolTip(IDC_PORT, static_cast<int>(i),
-                                     ports[i] + " leads to " + DeviceText(DescribePort(ports[i])));
+                                     ShownText(ports[i]) + " leads to " +
+                                         DeviceText(DescribePort(ports[i])));
     }
     Controls.ClearList(IDC_BAUD);
     for (const char* baud : BaudRates)

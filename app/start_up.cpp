@@ -4,6 +4,7 @@
 #include "app/process_guard.h"
 #include "msr/port_list.h"
 #include "msr/port_name.h"
+#include "msr/shown_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,14 +25,15 @@ std::string ShellWord(const std::string& text) {
 }
 
 // The COM names that reach a device now, then the serial devices that have no name yet,
-// each with the command that names it.
+// each with the command that names it. Names come from outside and are shown escaped; a
+// command is offered only where every word of it can be typed as it is shown.
 void ListPorts() {
     std::vector<std::string> taken = PortListNames();
     bool any = false;
     for (const std::string& name : taken) {
         const CPortInfo port = DescribePort(name);
         if (!port.Device.empty()) {
-            std::printf("%-9s  %s\n", name.c_str(), DeviceText(port).c_str());
+            std::printf("%-9s  %s\n", ShownText(name).c_str(), DeviceText(port).c_str());
             any = true;
         }
     }
@@ -47,14 +49,21 @@ void ListPorts() {
         while (std::find(taken.begin(), taken.end(), "COM" + std::to_string(next)) != taken.end())
             ++next;
         taken.push_back("COM" + std::to_string(next));
+        const std::string& target = IsShownAsIs(device.StableName) && !device.StableName.empty()
+                                        ? device.StableName
+                                        : device.Device;
+        std::printf("%s\n", DeviceText(device).c_str());
+        if (!IsShownAsIs(target) || !IsShownAsIs(folder)) {
+            std::printf("  (no command: the device or the port folder has a name that cannot be "
+                        "typed as shown)\n");
+            continue;
+        }
         std::error_code ignored;
         const std::string prepare = std::filesystem::is_directory(folder, ignored)
                                         ? ""
                                         : "mkdir -p " + ShellWord(folder) + " && ";
-        std::printf(
-            "%s\n  %sln -s %s %s\n", DeviceText(device).c_str(), prepare.c_str(),
-            ShellWord(device.StableName.empty() ? device.Device : device.StableName).c_str(),
-            ShellWord(folder + "/" + taken.back()).c_str());
+        std::printf("  %sln -s %s %s\n", prepare.c_str(), ShellWord(target).c_str(),
+                    ShellWord(folder + "/" + taken.back()).c_str());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "msr/msr_log.h"
 #include "msr/msr_protocol.h"
+#include "msr/shown_text.h"
 #include "msr/stop_request.h"
 #include "msr/text_conversion.h"
 
@@ -19,7 +20,7 @@ void LogError(const std::string& line) {
 CMsrConnection::CMsrConnection(const std::string& portSuffix, std::int32_t baud) {
     Claimed = 0;
     if (!Link.Open(portSuffix, baud)) {
-        LogError("Error opening com port : " + portSuffix);
+        LogError("Error opening com port : " + ShownText(portSuffix));
         return;
     }
     Log(LogStream::Output, "Entering command mode...");

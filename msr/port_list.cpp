@@ -1,5 +1,7 @@
 #include "msr/port_list.h"
 
+#include "msr/shown_text.h"
+
 #include <cctype>
 
 std::vector<std::string> PortListNames() {
@@ -14,7 +16,7 @@ std::vector<std::string> PortListNames() {
 std::string DeviceText(const CPortInfo& port) {
     if (port.Device.empty())
         return "no device";
-    return port.Device + (port.Details.empty() ? "" : "  " + port.Details);
+    return ShownText(port.Device) + (port.Details.empty() ? "" : "  " + ShownText(port.Details));
 }
 
 bool NaturalLess(const std::string& a, const std::string& b) {

@@ -6,12 +6,6 @@
 #include <string>
 #include <vector>
 
-// Where the system shows its devices; tests point these at a fake tree.
-struct CDeviceRoots {
-    std::string Dev = "/dev";
-    std::string Sys = "/sys";
-};
-
 struct CPortInfo {
     std::string Name;       // "COM12"; empty for a device that has no name yet
     std::string Device;     // what it opens now; empty when it leads to no device
@@ -26,13 +20,13 @@ std::vector<std::string> PortListNames();
 // POSIX, the port folder's other COM<suffix> entries; Windows, the ports the system lists.
 std::vector<std::string> FurtherPortNames();
 
-CPortInfo DescribePort(const std::string& name, const CDeviceRoots& roots = {});
+CPortInfo DescribePort(const std::string& name);
 
 // For a person: the device and what the system knows of it, or "no device".
 std::string DeviceText(const CPortInfo& port);
 
 // POSIX: the ttyUSB and ttyACM devices that no entry of the port folder leads to.
-std::vector<CPortInfo> UnnamedSerialDevices(const CDeviceRoots& roots = {});
+std::vector<CPortInfo> UnnamedSerialDevices();
 
 // A name the list may offer after COM1..COM11: COM and a suffix, at most 9 characters.
 bool IsFurtherPortName(const std::string& name);

@@ -3,6 +3,7 @@
 #include "msr/posix/line_settings.h"
 
 #include <asm/termbits.h>
+#include <csignal>
 #include <sys/ioctl.h>
 
 namespace {
@@ -57,5 +58,12 @@ void ApplyLineSettings(int fd, std::int32_t baud) {
         tio.c_ispeed = static_cast<speed_t>(baud);
         tio.c_ospeed = static_cast<speed_t>(baud);
     }
+    // Setting a line that is some process group's terminal raises SIGTTOU, which would stop
+    // this process for good; blocked, the call just goes ahead.
+    sigset_t stopSignal, saved;
+    sigemptyset(&stopSignal);
+    sigaddset(&stopSignal, SIGTTOU);
+    pthread_sigmask(SIG_BLOCK, &stopSignal, &saved);
     ioctl(fd, TCSETS2, &tio);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }

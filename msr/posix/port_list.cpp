@@ -1,6 +1,7 @@
 #include "msr/port_list.h"
 
 #include "msr/port_name.h"
+#include "msr/posix/reader_line.h"
 
 #include <algorithm>
 #include <climits>
@@ -10,6 +11,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+const std::string Dev = "/dev", Sys = "/sys";
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
@@ -38,25 +41,27 @@ std::string FirstLine(const std::string& path) {
     return line;
 }
 
-bool IsCharacterDevice(const std::string& path) {
+// Told from the device number, never by opening it: opening can toggle a line's modem signals.
+bool IsReaderLineDevice(const std::string& path) {
     struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
+           CouldBeReaderLine(info.st_rdev);
 }
 
 // A ttyS node exists for every port the kernel could drive; sysfs says whether a UART is
 // there (type 0: none).
-bool HasHardware(const std::string& device, const CDeviceRoots& roots) {
+bool HasHardware(const std::string& device) {
     const std::string name = BaseName(device);
     if (name.rfind("ttyS", 0) != 0)
         return true;
-    std::ifstream type(roots.Sys + "/class/tty/" + name + "/type");
+    std::ifstream type(Sys + "/class/tty/" + name + "/type");
     int value = -1;
     return !(type >> value) || value != 0;
 }
 
 // The USB device above a tty in sysfs: maker, product and serial number.
-std::string UsbDetails(const std::string& device, const CDeviceRoots& roots) {
-    std::string dir = RealPath(roots.Sys + "/class/tty/" + BaseName(device) + "/device");
+std::string UsbDetails(const std::string& device) {
+    std::string dir = RealPath(Sys + "/class/tty/" + BaseName(device) + "/device");
     for (int level = 0; level < 4 && dir.size() > 1; ++level, dir = dir.substr(0, dir.rfind('/'))) {
         struct stat info;
         if (stat((dir + "/idVendor").c_str(), &info) != 0)
@@ -75,8 +80,8 @@ std::string UsbDetails(const std::string& device, const CDeviceRoots& roots) {
 
 // The by-id link that leads to `device`, which stays the same whatever order readers are
 // plugged in.
-std::string StableName(const std::string& device, const CDeviceRoots& roots) {
-    const std::string folder = roots.Dev + "/serial/by-id";
+std::string StableName(const std::string& device) {
+    const std::string folder = Dev + "/serial/by-id";
     std::vector<std::string> links = Entries(folder);
     std::sort(links.begin(), links.end());
     for (const std::string& link : links)
@@ -96,34 +101,34 @@ std::vector<std::string> FurtherPortNames() {
     return names;
 }
 
-CPortInfo DescribePort(const std::string& name, const CDeviceRoots& roots) {
+CPortInfo DescribePort(const std::string& name) {
     CPortInfo info{name, {}, {}, {}};
     std::string path;
     if (name.rfind("COM", 0) != 0 || !ResolvePortDevice(name.substr(3), path))
         return info;
     const std::string device = RealPath(path);
-    if (device.empty() || !IsCharacterDevice(device) || !HasHardware(device, roots))
+    if (device.empty() || !IsReaderLineDevice(device) || !HasHardware(device))
         return info;
     info.Device = device;
-    info.Details = UsbDetails(device, roots);
+    info.Details = UsbDetails(device);
     return info;
 }
 
-std::vector<CPortInfo> UnnamedSerialDevices(const CDeviceRoots& roots) {
+std::vector<CPortInfo> UnnamedSerialDevices() {
     std::vector<std::string> named;
     for (const std::string& entry : Entries(PortDirectory()))
         named.push_back(RealPath(PortDirectory() + "/" + entry));
     std::vector<std::string> devices;
-    for (const std::string& name : Entries(roots.Dev))
+    for (const std::string& name : Entries(Dev))
         if ((name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) &&
-            IsCharacterDevice(roots.Dev + "/" + name))
+            IsReaderLineDevice(Dev + "/" + name))
             devices.push_back(name);
     std::sort(devices.begin(), devices.end(), NaturalLess);
     std::vector<CPortInfo> unnamed;
     for (const std::string& name : devices) {
-        const std::string device = RealPath(roots.Dev + "/" + name);
+        const std::string device = RealPath(Dev + "/" + name);
         if (std::find(named.begin(), named.end(), device) == named.end())
-            unnamed.push_back({{}, device, UsbDetails(device, roots), StableName(device, roots)});
+            unnamed.push_back({{}, device, UsbDetails(device), StableName(device)});
     }
     return unnamed;
 }

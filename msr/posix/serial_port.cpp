@@ -2,6 +2,7 @@
 
 #include "msr/posix/fd_io.h"
 #include "msr/posix/line_settings.h"
+#include "msr/posix/reader_line.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,12 +15,16 @@
 #include <unistd.h>
 
 std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud) {
+    // Opening a device can act on it (a pseudo-terminal multiplexer makes a new terminal):
+    // what cannot be a reader's line is not opened at all, and checked again once open.
+    struct stat info;
+    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode) ||
+        !CouldBeReaderLine(info.st_rdev))
+        return InvalidHandle;
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return InvalidHandle;
-    // A device whose line settings cannot be read is no serial port (/dev/zero, say).
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || !isatty(fd)) {
+    if (!IsReaderLine(fd)) {
         ::close(fd);
         return InvalidHandle;
     }

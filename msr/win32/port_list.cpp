@@ -39,7 +39,7 @@ std::vector<std::string> FurtherPortNames() {
     return names;
 }
 
-CPortInfo DescribePort(const std::string& name, const CDeviceRoots&) {
+CPortInfo DescribePort(const std::string& name) {
     CPortInfo info{name, {}, {}, {}};
     for (const auto& [device, comName] : SystemPorts())
         if (comName == name)
@@ -47,6 +47,6 @@ CPortInfo DescribePort(const std::string& name, const CDeviceRoots&) {
     return info;
 }
 
-std::vector<CPortInfo> UnnamedSerialDevices(const CDeviceRoots&) {
+std::vector<CPortInfo> UnnamedSerialDevices() {
     return {}; // every port Windows lists has its COM name
 }

@@ -1,13 +1,25 @@
 #include "process.h"
 
 #include <csignal>
+#include <sched.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <unistd.h>
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Variables& variables,
-                           Streams streams) {
+                           const ChildSetup& setup) {
     // Runs in the child between fork and exec, after the standard streams were set up.
-    Process.setChildProcessModifier([streams] {
+    Process.setChildProcessModifier([streams = setup.Output, setup] {
+        // Whatever the test runner ignores, the program starts as a shell would start it.
+        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber)
+            std::signal(signalNumber, signalNumber == setup.IgnoredSignal ? SIG_IGN : SIG_DFL);
+        if (!setup.Mounts.empty() &&
+            (unshare(CLONE_NEWNS) != 0 ||
+             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
+            _exit(125);
+        for (const auto& [from, onto] : setup.Mounts)
+            if (mount(from.c_str(), onto.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+                _exit(125);
         int ends[2];
         if (streams == Streams::Closed) {
             close(1);
@@ -53,6 +65,6 @@ ProcessResult ChildProcess::Wait(double timeoutSeconds) {
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const Variables& variables,
-                         double timeoutSeconds) {
-    return ChildProcess(argv, variables).Wait(timeoutSeconds);
+                         double timeoutSeconds, const ChildSetup& setup) {
+    return ChildProcess(argv, variables, setup).Wait(timeoutSeconds);
 }

@@ -22,10 +22,19 @@ enum class Streams { Captured, Closed, BrokenPipe };
 // Variables to set in the child's environment; an empty value unsets one.
 using Variables = std::map<std::string, std::string>;
 
+// How the child starts beside its arguments and environment.
+struct ChildSetup {
+    Streams Output = Streams::Captured;
+    // Folders the child sees in place of others (a fake /dev over the real one), in a mount
+    // namespace of its own; needs root.
+    std::vector<std::pair<std::string, std::string>> Mounts = {};
+    int IgnoredSignal = 0; // ignored from the start, as nohup ignores SIGHUP
+};
+
 class ChildProcess {
   public:
     ChildProcess(const std::vector<std::string>& argv, const Variables& variables,
-                 Streams streams = Streams::Captured);
+                 const ChildSetup& setup = {});
     void Signal(int signalNumber);
     ProcessResult Wait(double timeoutSeconds = 120);
 
@@ -35,4 +44,4 @@ class ChildProcess {
 };
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const Variables& variables,
-                         double timeoutSeconds = 120);
+                         double timeoutSeconds = 120, const ChildSetup& setup = {});

@@ -70,10 +70,19 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     EXPECT_EQ(LineState(device).second, speed_t{B38400});
     EXPECT_TRUE(second.Close());
 
+    // Nothing that is no reader's line: a file, a device that is no terminal, or a terminal
+    // that belongs to the operator or the system.
     TempDir files;
     files.Write("plain", "not a device");
-    ASSERT_EQ(symlink(files.File("plain").c_str(), (reader.PortDir() + "/COM7").c_str()), 0);
-    ASSERT_EQ(symlink("/dev/zero", (reader.PortDir() + "/COM8").c_str()), 0);
-    for (const char* refused : {"7", "8", "M2", "123456789"})
-        EXPECT_FALSE(second.Open(refused, 19200)) << refused;
+    const std::pair<const char*, std::string> refused[] = {
+        {"7", files.File("plain")}, {"8", "/dev/zero"},  {"9", "/dev/null"},
+        {"x1", "/dev/kmsg"},        {"x2", "/dev/ptmx"}, {"x3", "/dev/console"},
+        {"x4", "/dev/tty0"},        {"x5", "/dev/tty"},  {"M2", ""},
+        {"123456789", ""}};
+    for (const auto& [suffix, target] : refused) {
+        if (!target.empty()) {
+            ASSERT_EQ(symlink(target.c_str(), (reader.PortDir() + "/COM" + suffix).c_str()), 0);
+        }
+        EXPECT_FALSE(second.Open(suffix, 19200)) << target;
+    }
 }

@@ -1,3 +1,4 @@
+#include "msr/shown_text.h"
 #include "msr/text_conversion.h"
 
 #include <gtest/gtest.h>
@@ -20,4 +21,26 @@ TEST(TextConversion, HexFieldsAndDecimalFollowStrtol) {
         {"0x10", 0},      {"-99999999999", -2147483647 - 1}};
     for (auto [text, value] : decimal)
         EXPECT_EQ(ConvertDecimal(text), value) << text;
+}
+
+TEST(ShownText, OnlyWhatATerminalWouldActOnIsEscaped) {
+    const std::pair<std::string, std::string> texts[] = {
+        {"COM3 /dev/ttyUSB0", "COM3 /dev/ttyUSB0"},
+        {"Tavlon Läser 中文", "Tavlon Läser 中文"},
+        {"COM\x1b[2J", "COM\\x1b[2J"},
+        {"a\nX\r\tb\x7f", "a\\nX\\r\\tb\\x7f"},
+        {std::string("\0z", 2), "\\x00z"},
+        {"\xc2\x9b"
+         "2J",
+         "\\xc2\\x9b2J"}, // C1 control sequence introducer
+        {"\xe2\x80\xae"
+         "txt",
+         "\\xe2\\x80\\xaetxt"},                                  // right-to-left override
+        {"\xff\xc3(\xe4\xb8", "\\xff\\xc3(\\xe4\\xb8"},          // no valid UTF-8
+        {"\xc0\xaf \xed\xa0\x80", "\\xc0\\xaf \\xed\\xa0\\x80"}, // overlong, surrogate
+    };
+    for (const auto& [text, shown] : texts) {
+        EXPECT_EQ(ShownText(text), shown) << shown;
+        EXPECT_EQ(IsShownAsIs(text), text == shown) << shown;
+    }
 }

@@ -1,0 +1,84 @@
+// --list-ports against a fake /dev and /sys, mounted over the real ones for the program alone:
+// hostile names and USB strings, devices that are no reader's line, USB details.
+#include "e2e_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for device nodes and a mount namespace";
+    TempDir tree;
+    const std::string dev = tree.File("dev"), sys = tree.File("sys"), ports = tree.File("ports");
+    fs::create_directories(dev + "/serial/by-id");
+    fs::create_directories(dev + "/pts");
+    fs::create_directories(ports);
+    const std::tuple<const char*, unsigned, unsigned, const char*> nodes[] = {
+        {"ttyUSB0", 188, 0, "tty"}, {"ttyUSB1", 188, 1, "tty"}, {"ttyACM0", 166, 0, "tty"},
+        {"ttyS4", 4, 68, "tty"},    {"ttyS5", 4, 69, "tty"},    {"tty", 5, 0, "tty"},
+        {"console", 5, 1, "tty"},   {"ptmx", 5, 2, "tty"},      {"tty0", 4, 0, "tty"},
+        {"null", 1, 3, "mem"},      {"kmsg", 1, 11, "mem"},     {"pts/77", 136, 77, nullptr}};
+    for (auto [name, type, number, subsystem] : nodes) {
+        ASSERT_EQ(mknod((dev + "/" + name).c_str(), S_IFCHR | 0600, makedev(type, number)), 0);
+        if (!subsystem)
+            continue; // sysfs does not list pseudo-terminals
+        const std::string node =
+            sys + "/dev/char/" + std::to_string(type) + ":" + std::to_string(number);
+        fs::create_directories(node);
+        fs::create_directory_symlink(std::string("../../../class/") + subsystem,
+                                     node + "/subsystem");
+    }
+    fs::create_directories(sys + "/class/tty/ttyS4");
+    fs::create_directories(sys + "/class/tty/ttyS5");
+    tree.Write("sys/class/tty/ttyS4/type", "4\n");
+    tree.Write("sys/class/tty/ttyS5/type", "0\n"); // a port the kernel knows, with no UART
+    const std::pair<std::string, std::vector<std::string>> usb[] = {
+        {"ttyUSB0", {"0403\n", "Tavlon\n", "MSR 42\n", "A5069\n"}},
+        {"ttyUSB1", {"1d6b\n", "Evil\x1b[2J\x1b[1;1HCOM3 /dev/ttyS2\n", "X\rY\n", ""}}};
+    for (const auto& [name, strings] : usb) {
+        const std::string device = "devices/usb/" + name;
+        fs::create_directories(sys + "/" + device + "/1.0/" + name);
+        const char* files[] = {"/idVendor", "/manufacturer", "/product", "/serial"};
+        for (int i = 0; i < 4; ++i)
+            if (!strings[i].empty())
+                tree.Write("sys/" + device + files[i], strings[i]);
+        fs::create_directories(sys + "/class/tty/" + name);
+        fs::create_directory_symlink("../../../" + device + "/1.0/" + name,
+                                     sys + "/class/tty/" + name + "/device");
+    }
+    fs::create_symlink("../../ttyUSB0", dev + "/serial/by-id/usb-Tavlon_MSR_42-if00");
+    fs::create_symlink("../../ttyUSB1", dev + "/serial/by-id/usb-Evil\x1b[2J-if00");
+    const std::pair<std::string, std::string> entries[] = {
+        {"COM3", "/dev/pts/77"},      {"COM12", "/dev/ttyACM0"},    {"COM13", "/dev/tty"},
+        {"COM14", "/dev/console"},    {"COM15", "/dev/ptmx"},       {"COM16", "/dev/null"},
+        {"COM17", "/dev/tty0"},       {"COM18", "/dev/kmsg"},       {"COM19", "/nowhere"},
+        {"COM9x", "/dev/ttyS5"},      {"COM\x1b[2J", "/dev/ttyS4"}, {"COM\nX", "/dev/ttyACM0"},
+        {"COM1234567", "/dev/ttyS4"}, {"LPT1", "/dev/ttyS4"}};
+    for (const auto& [name, target] : entries)
+        fs::create_symlink(target, ports + "/" + name);
+
+    ProcessResult run = RunProgram({MSRCONFIG_BIN, "--list-ports"}, {{"MSRCONFIG_PORT_DIR", ports}},
+                                   30, {.Mounts = {{dev, "/dev"}, {sys, "/sys"}}});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out,
+              "COM3       /dev/pts/77\n"
+              "COM5       /dev/ttyS4\n"
+              "COM\\nX     /dev/ttyACM0\n"
+              "COM\\x1b[2J  /dev/ttyS4\n"
+              "COM12      /dev/ttyACM0\n"
+              "\n"
+              "Serial devices without a COM name, each with the command that gives it one:\n"
+              "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
+              "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " +
+                  ports +
+                  "/COM20\n"
+                  "/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY\n"
+                  "  ln -s /dev/ttyUSB1 " +
+                  ports + "/COM21\n");
+}
