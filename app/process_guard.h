@@ -11,8 +11,9 @@
 void OpenStandardStreams();
 
 // SIGPIPE is ignored: a line written to a closed pipe is lost, and the run goes on.
-// SIGINT, SIGTERM and SIGHUP request a stop (msr/stop_request.h) and wake the window.
-// False when the handlers could not be installed.
+// Every other signal that would end the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, ...)
+// requests a stop (msr/stop_request.h) and wakes the window, unless it was ignored when the
+// program started. False when the handlers could not be installed.
 bool InstallStopSignals();
 
 // Readable once a stop has been requested by a signal; -1 before InstallStopSignals.

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <initializer_list>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -44,9 +44,20 @@ bool InstallStopSignals() {
     sigemptyset(&action.sa_mask);
     // Reads and writes carry on; the reader waits look at the request after each poll.
     action.sa_flags = SA_RESTART;
+    // Every signal that would end the process and can be caught, but for the faults the
+    // program itself causes (SIGSEGV, SIGABRT, ...). One ignored when the program starts
+    // stays ignored, as nohup and a shell's background jobs expect.
+    std::vector<int> stopping = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                                 SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR,  SIGSTKFLT};
+    for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber)
+        stopping.push_back(signalNumber);
     bool ok = true;
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+    for (int signalNumber : stopping) {
+        struct sigaction inherited = {};
+        if (sigaction(signalNumber, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         ok = sigaction(signalNumber, &action, nullptr) == 0 && ok;
+    }
     return ok;
 }
 

@@ -78,6 +78,17 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QDialog(parent) {
                    Qt::MSWindowsFixedSizeDialogHint);
     BuildControls(layout);
     setFixedSize(DialogUnits(font()).ToPixels(layout.Units));
+    // A stop signal closes the window and any box or chooser open at the time, also one a
+    // batch run opens before the window is shown; the operation under way ends through its
+    // normal path, so the reader is released first.
+    if (StopNotification() >= 0) {
+        auto* stop = new QSocketNotifier(StopNotification(), QSocketNotifier::Read, this);
+        connect(stop, &QSocketNotifier::activated, this, [this, stop] {
+            stop->setEnabled(false);
+            if (Handler)
+                Handler->OnStopRequested();
+        });
+    }
 }
 
 ConfigWindow::~ConfigWindow() = default;
@@ -243,16 +254,6 @@ bool ConfigWindow::CreateToolTips() {
 }
 
 int ConfigWindow::RunModal() {
-    // A stop signal closes the window and any box or chooser open over it; the operation
-    // under way ends through its normal path, so the reader is released first.
-    if (StopNotification() >= 0) {
-        auto* stop = new QSocketNotifier(StopNotification(), QSocketNotifier::Read, this);
-        connect(stop, &QSocketNotifier::activated, this, [this, stop] {
-            stop->setEnabled(false);
-            if (Handler)
-                Handler->OnStopRequested();
-        });
-    }
     if (StopRequested())
         return ResultCancel;
     if (QScreen* screen = QGuiApplication::primaryScreen())

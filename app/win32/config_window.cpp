@@ -57,6 +57,10 @@ ConfigWindow::ConfigWindow(HINSTANCE instance) : Instance(instance) {
     *style &= ~static_cast<DWORD>(WS_VISIBLE);
     CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr,
                                DialogProc, reinterpret_cast<LPARAM>(this));
+    // A stop (Ctrl-C, Ctrl-Break, the console closing) is looked at from whichever message
+    // loop runs: the window's, or that of a box a batch run opens before the window shows.
+    if (Dialog)
+        SetTimer(Dialog, StopTimer, 100, nullptr);
 }
 
 ConfigWindow::~ConfigWindow() {
@@ -231,8 +235,6 @@ int ConfigWindow::RunModal() {
     RECT work;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     Centre(Dialog, work);
-    // A stop (Ctrl-C, Ctrl-Break, the console closing) is looked at from the message loop.
-    SetTimer(Dialog, StopTimer, 100, nullptr);
     ShowWindow(Dialog, SW_SHOW);
     SetForegroundWindow(Dialog);
     MSG message;

@@ -7,6 +7,7 @@
 #include "support/sim_fixture.h"
 #include "test_window.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -91,6 +92,35 @@ TEST(Operations, StopSignalEndsTheWindowAfterReleasingTheReader) {
     const Texts records = reader.ReceivedRecords(); // set, commit, then the release
     EXPECT_EQ(Texts(records.begin() + 2, records.end()),
               (Texts{":06000011015c000000008c", ":0100001109E5", ":0100001111DD"}));
+    EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
+    ClearStopRequest();
+}
+
+// A batch run shows its box before the window exists; a stop closes that real box too.
+TEST(Operations, StopSignalClosesABoxOfTheBatchRun) {
+    ASSERT_TRUE(InstallStopSignals());
+    TempDir dir;
+    Window w(false);
+    const auto platform = w.Ui->PlatformDialogs();
+    w.Dialogs.Real = platform.get();
+    w.App.BatchMode = 1;
+    w.App.BatchFile = dir.File("missing.txt");
+    w.App.BatchPort = "COM3";
+    w.App.BatchBaud = "19200";
+    std::atomic<bool> showing{false};
+    w.Dialogs.WhileShowing = [&] { showing = true; };
+    std::thread signaller([&] {
+        while (!showing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the box is up
+        std::raise(SIGTERM);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel);
+    signaller.join();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4);
+    EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
+    EXPECT_FALSE(w.Ui->IsShown());
     EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
     ClearStopRequest();
 }

@@ -29,6 +29,8 @@ class ScriptedDialogs : public UserDialogs {
         Shown.push_back({text, caption, buttons, icon});
         if (WhileShowing)
             WhileShowing();
+        if (Real)
+            return Real->ShowMessage(text, caption, buttons, icon);
         if (buttons == Buttons::Ok)
             return Answer::Ok;
         const Answer answer = Answers.empty() ? Answer::No : Answers.front();
@@ -44,6 +46,10 @@ class ScriptedDialogs : public UserDialogs {
         ChooserTitles.push_back(title);
         return SavePath;
     }
+    void DismissAll() override {
+        if (Real)
+            Real->DismissAll();
+    }
 
     std::vector<ShownMessage> Shown;
     std::vector<std::string> ChooserTitles;
@@ -51,4 +57,5 @@ class ScriptedDialogs : public UserDialogs {
     std::string OpenPath;       // empty: the person cancels
     std::string SavePath;
     std::function<void()> WhileShowing; // runs inside each message, as a modal box would
+    UserDialogs* Real = nullptr;        // messages also go to the platform's real boxes
 };

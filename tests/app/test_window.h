@@ -22,6 +22,8 @@ class TestWindow {
 
     virtual CConfigDlg& Dlg() = 0;
     virtual DialogControls& Controls() = 0;
+    // The front-end's own message boxes and file choosers, for ScriptedDialogs::Real.
+    virtual std::unique_ptr<UserDialogs> PlatformDialogs() = 0;
 
     // What a person does.
     virtual void Click(int id) = 0;

@@ -26,7 +26,7 @@ struct Fault {
     int Status;
     std::string Out, Err;
     double MinSeconds, MaxSeconds; // from the start, or from the signal when one is sent
-    Streams Output = Streams::Captured;
+    ChildSetup Child = {};
     int Signal = 0;        // sent once the reader has received the commit record
     Records Received = {}; // checked when not empty
 };
@@ -43,7 +43,13 @@ const std::string UnpluggedBeforeSet =
     "msrconfig: Error occurred while applying changes to the MSR configuration.\n"
     "Failed to send MSR_COMMIT_CONFIGURATION.\n" +
     CommitFailed + "Error restoring functional mode.\n";
-constexpr Streams Captured = Streams::Captured;
+const ChildSetup Captured = {};
+const ChildSetup Closed = {.Output = Streams::Closed}, BrokenPipe = {.Output = Streams::BrokenPipe};
+
+Fault StoppedBy(const char* name, int signalNumber) {
+    return {name, {"--commit-never"}, 128 + signalNumber, Entering, "", 0,
+            3,    Captured,           signalNumber,       WholeRun};
+}
 
 // clang-format off
 const Fault Faults[] = {
@@ -65,12 +71,16 @@ const Fault Faults[] = {
     // Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
     {"VanishedDuringTheCommit", {"--vanish-after", "3"}, 4, Entering, CommitFailed + "Error restoring functional mode.\n", 0, 10},
     // Log lines must never reach the port, and a closed pipe must not end the run.
-    {"StreamsClosed", {"--set-reject"}, 4, "", "", 0, 10, Streams::Closed, 0, WholeRun},
-    {"StreamsABrokenPipe", {"--set-reject"}, 4, "", "", 0, 10, Streams::BrokenPipe, 0, WholeRun},
-    // A stop signal during the commit's wait: the reader is still released.
-    {"SIGINT", {"--commit-never"}, 128 + SIGINT, Entering, "", 0, 3, Captured, SIGINT, WholeRun},
-    {"SIGTERM", {"--commit-never"}, 128 + SIGTERM, Entering, "", 0, 3, Captured, SIGTERM, WholeRun},
-    {"SIGHUP", {"--commit-never"}, 128 + SIGHUP, Entering, "", 0, 3, Captured, SIGHUP, WholeRun},
+    {"StreamsClosed", {"--set-reject"}, 4, "", "", 0, 10, Closed, 0, WholeRun},
+    {"StreamsABrokenPipe", {"--set-reject"}, 4, "", "", 0, 10, BrokenPipe, 0, WholeRun},
+    // A signal that would end the process, sent during the commit's wait: the run ends
+    // through its normal path, so the reader is still released.
+    StoppedBy("SIGINT", SIGINT),     StoppedBy("SIGTERM", SIGTERM), StoppedBy("SIGHUP", SIGHUP),
+    StoppedBy("SIGQUIT", SIGQUIT),   StoppedBy("SIGUSR1", SIGUSR1), StoppedBy("SIGUSR2", SIGUSR2),
+    StoppedBy("SIGALRM", SIGALRM),   StoppedBy("SIGPROF", SIGPROF), StoppedBy("SIGVTALRM", SIGVTALRM),
+    StoppedBy("SIGXCPU", SIGXCPU),   StoppedBy("SIGXFSZ", SIGXFSZ),
+    // Ignored from the start (nohup): the run goes on to its end.
+    {"SIGHUPUnderNohup", {"--commit-delay", "1500"}, 0, Entering, "", 0, 10, {.IgnoredSignal = SIGHUP}, SIGHUP, WholeRun},
 };
 // clang-format on
 
@@ -87,7 +97,7 @@ TEST_P(FaultMatrix, EndsAsDocumented) {
     BatchSetup setup(fault.SimOptions);
     const auto start = std::chrono::steady_clock::now();
     ChildProcess program({MSRCONFIG_BIN, setup.CommandLine()},
-                         {{"MSRCONFIG_PORT_DIR", setup.PortDir()}}, fault.Output);
+                         {{"MSRCONFIG_PORT_DIR", setup.PortDir()}}, fault.Child);
     double signalled = 0;
     if (fault.Signal) {
         ASSERT_TRUE(setup.Sim->WaitFor("<- :0100001109E5\n"));

@@ -1,5 +1,6 @@
 // The window suite's front-end: the Qt window on the offscreen platform.
 #include "app/qt/config_window.h"
+#include "app/qt/qt_user_dialogs.h"
 #include "test_window.h"
 
 #include <QApplication>
@@ -31,6 +32,11 @@ class QtTestWindow : public TestWindow {
 
     CConfigDlg& Dlg() override { return Handler; }
     DialogControls& Controls() override { return Window; }
+    std::unique_ptr<UserDialogs> PlatformDialogs() override {
+        auto dialogs = std::make_unique<QtUserDialogs>();
+        dialogs->SetParent(&Window);
+        return dialogs;
+    }
 
     void Click(int id) override {
         if (auto* button = qobject_cast<QAbstractButton*>(Window.Control(id)))

@@ -1,6 +1,7 @@
 // The window suite's front-end under Windows: the dialog built from template 102, with its
 // messages sent as the system would send them for a person's clicks and keys.
 #include "app/win32/config_window.h"
+#include "app/win32/win32_user_dialogs.h"
 #include "test_window.h"
 
 #include <algorithm>
@@ -41,6 +42,11 @@ class Win32TestWindow : public TestWindow {
 
     CConfigDlg& Dlg() override { return Handler; }
     DialogControls& Controls() override { return Window; }
+    std::unique_ptr<UserDialogs> PlatformDialogs() override {
+        auto dialogs = std::make_unique<Win32UserDialogs>();
+        dialogs->SetOwner(Window.Window());
+        return dialogs;
+    }
 
     void Click(int id) override {
         if (IsWindowEnabled(Item(id)))
