@@ -24,14 +24,12 @@ struct ConfigFileContent {
 ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileContent& content);
 
 // Two steps: the target is prepared first (CannotOpen, and nothing else happens); only then
-// is supply() asked for the content, which is written to a new file in the target's folder
-// and renamed over the target once it is all on disk (CannotWrite otherwise, and the old
-// target is left as it was). Supplying nothing withdraws the save (Withdrawn, nothing
-// changed). Each sentinel is stored as its first byte, or a zero byte when empty, so what
-// is loaded back is exactly what was saved. Sentinels the format cannot carry (a line feed
-// before another sentinel, a carriage return before a line end) give CannotWrite.
-// Symbolic links are followed to the file they name, as the kernel would for this user: a
-// link in a sticky, world-writable folder only when this user or the folder's owner owns it.
+// is supply() asked for the content, which is stored as CFileReplacement describes
+// (CannotWrite when that fails, and the old target is left as it was). Supplying nothing
+// withdraws the save (Withdrawn, nothing changed). Each sentinel is stored as its first
+// byte, or a zero byte when empty, so what is loaded back is exactly what was saved.
+// Sentinels the format cannot carry (a line feed before another sentinel, a carriage return
+// before a line end) give CannotWrite.
 ConfigFileResult
 WriteConfigurationFile(const std::string& path,
                        const std::function<std::optional<ConfigFileContent>()>& supply);
