@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -46,6 +47,54 @@ std::string CommandLineAfterProgramName(const std::string& commandLine) {
     }
     const std::size_t start = commandLine.find_first_not_of(" \t", end);
     return start == std::string::npos ? std::string() : commandLine.substr(start);
+}
+
+bool TakeOptions(std::string& text, CommandOptions& options, std::string& error) {
+    options = CommandOptions{};
+    const std::pair<const char*, Verb> verbs[] = {
+        {"--help", Verb::Help}, {"--version", Verb::Version}, {"--list-ports", Verb::ListPorts},
+        {"--read", Verb::Read}, {"--verify", Verb::Verify},   {"--ensure", Verb::Ensure}};
+    std::size_t at = text.find_first_not_of(" \t");
+    if (at != std::string::npos && text.find_first_not_of(" \t", at + 2) == std::string::npos &&
+        text.compare(at, 2, "-h") == 0) {
+        options.What = Verb::Help;
+        at = std::string::npos;
+    }
+    while (at != std::string::npos && text.compare(at, 2, "--") == 0) {
+        const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = text.find_first_not_of(" \t", end);
+        if (word == "--")
+            break; // the end of the options: what follows is the batch text
+        if (word == "--json" || word == "--unattended") {
+            (word == "--json" ? options.Json : options.Unattended) = true;
+            continue;
+        }
+        const auto verb = std::find_if(std::begin(verbs), std::end(verbs),
+                                       [&](const auto& v) { return word == v.first; });
+        if (verb == std::end(verbs)) {
+            error = "unknown option " + word;
+            return false;
+        }
+        if (options.What != Verb::None) {
+            error = "only one of --help, --version, --list-ports, --read, --verify, --ensure";
+            return false;
+        }
+        options.What = verb->second;
+    }
+    text = at == std::string::npos ? std::string() : text.substr(at);
+    const bool scripted =
+        options.What == Verb::Read || options.What == Verb::Verify || options.What == Verb::Ensure;
+    if (scripted || options.What == Verb::None) {
+        if (text.empty() && (scripted || options.Json || options.Unattended)) {
+            error = "FILE[,PORT[,BAUD]] is missing";
+            return false;
+        }
+    } else if (!text.empty() || (options.Json && options.What != Verb::ListPorts)) {
+        error = "nothing may follow this option";
+        return false;
+    }
+    return true;
 }
 
 bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error) {

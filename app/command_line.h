@@ -1,5 +1,6 @@
-// The batch arguments "file,port,baud" and how the command line turns into them.
-// Plain C++ so that it can be tested and fuzzed on its own.
+// The options before the batch text ("--read", "--json", ...), the batch arguments
+// "file,port,baud", and how the command line turns into them. Plain C++ so that it can be
+// tested and fuzzed on its own.
 #pragma once
 
 #include <string>
@@ -10,6 +11,15 @@ inline constexpr char DefaultBaud[] = "19200";
 inline constexpr std::size_t MaxFileLength = 259;
 inline constexpr std::size_t MaxPortLength = 9;
 inline constexpr std::size_t MaxBaudLength = 9;
+
+// What the command line asks for beside the window or the batch run.
+enum class Verb { None, Help, Version, ListPorts, Read, Verify, Ensure };
+
+struct CommandOptions {
+    Verb What = Verb::None;
+    bool Unattended = false; // no box and no question: nobody is there to answer
+    bool Json = false;       // one JSON record on standard output, and nothing else there
+};
 
 struct BatchArguments {
     bool BatchMode = false;
@@ -24,6 +34,13 @@ std::string JoinArguments(const std::vector<std::string>& arguments);
 // The command-line text from a whole Windows command line: what follows the program's name
 // (quoted or not) and the blanks after it, as it stands.
 std::string CommandLineAfterProgramName(const std::string& commandLine);
+
+// Takes the words that begin with "--" (and a lone "-h") off the front of the command-line
+// text; what follows, blanks before it skipped, is left in `text` as the batch text. False,
+// with a one-line reason in `error`, for an unknown option, a combination that makes no
+// sense, or a verb without the batch text it needs. A file whose name begins with "--" is
+// given as "./--name".
+bool TakeOptions(std::string& text, CommandOptions& options, std::string& error);
 
 // Commas separate (a run of them is one separator); blanks and quotation marks are kept;
 // port and baud default to COM3 and 19200. Over-long tokens are refused, never cut: false

@@ -1,6 +1,10 @@
-// The application object: the batch arguments of this run, the program's name for message
-// captions, and the exit status that tells a script whether a batch run worked.
+// The application object: the batch arguments and options of this run, the program's name
+// for message captions, and the exit status and record that tell a script what a batch run
+// did.
 #pragma once
+
+#include "app/command_line.h"
+#include "app/run_report.h"
 
 #include <cstdint>
 #include <string>
@@ -12,6 +16,7 @@ enum ExitStatus : int {
     ExitLoadFailed = 2,
     ExitNotClaimed = 3,
     ExitNotAccepted = 4,
+    ExitDiffers = 5, // the reader holds something else than the file
 };
 
 class CConfigApp {
@@ -21,8 +26,12 @@ class CConfigApp {
     std::string BatchBaud;
     std::string BatchFile;
 
+    CommandOptions Options;
+
     // The executable's file name without its extension.
     std::string ApplicationName = "msrconfig";
     // Set by the batch run's steps; stays ExitOk for interactive use.
     int Status = ExitOk;
+    // What the batch run did, filled in as it goes.
+    CRunReport Report;
 };

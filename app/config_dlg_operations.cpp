@@ -130,9 +130,10 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
         baud = Controls.SelectedListText(IDC_BAUD).substr(0, MaxFieldLength);
     }
 
+    CRunReport& report = App.Report;
     {
         ReaderWork work(Controls);
-        Connection = ClaimMsr(port, baud);
+        Connection = ClaimMsr(port, baud, batch ? &report.Failure : nullptr);
     }
     if (!Connection) {
         Message(Messages::NotClaimed, Messages::ErrorCaption, UserDialogs::Icon::None);
@@ -143,9 +144,15 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
 
     // The question is asked while the reader is held, as the record is filled.
     CMsrConfiguration& record = Connection->Configuration;
+    if (batch) {
+        report.Reader = record;
+        report.Firmware = Connection->FirmwareRevision;
+    }
     ReadOptions(record);
     for (int i = 0; i < 4; ++i)
         *SentinelField(record, i) = SentinelCode(SentinelIds[i]);
+    if (batch)
+        report.Differences = Compare(*report.Reader, record);
 
     bool applied = false, committed = false;
     {
@@ -161,6 +168,8 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
     }
     if (!committed)
         Message(Messages::CommitFailed, App.ApplicationName, UserDialogs::Icon::None);
+    if (batch)
+        report.Changed = applied || committed; // the reader took something
 
     Controls.SetEnabled(IDC_COMMIT, true);
     Controls.SetEnabled(IDC_GET, true);
@@ -186,11 +195,8 @@ bool CConfigDlg::Load(bool batch) {
     ConfigFileContent content;
     const ConfigFileResult result = ReadConfigurationFile(path, content);
     if (result != ConfigFileResult::Ok) {
-        const std::string& text = result == ConfigFileResult::BadHeader ? Messages::BadHeader
-                                  : result == ConfigFileResult::NoDataLine
-                                      ? Messages::NoDataLine
-                                      : Messages::CannotOpenFile;
-        Message(text, Messages::ErrorCaption, UserDialogs::Icon::Exclamation);
+        Message(Messages::LoadFailed(result), Messages::ErrorCaption,
+                UserDialogs::Icon::Exclamation);
         if (batch)
             App.Status = ExitLoadFailed;
         return false;

@@ -1,5 +1,7 @@
 #include "app/console_user_dialogs.h"
 
+#include "app/messages.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -10,8 +12,14 @@ UserDialogs::Answer ConsoleUserDialogs::ShowMessage(const std::string& text,
     std::replace(line.begin(), line.end(), '\n', ' ');
     if (buttons == Buttons::YesNo)
         line += " No";
-    line += '\n';
+    Say(line);
+    if (caption == Messages::CustomConfigCaption)
+        Say(Messages::KeepsDefaultConfiguration);
+    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+}
+
+void ConsoleUserDialogs::Say(const std::string& text) const {
+    const std::string line = (About.empty() ? "" : About + ": ") + text + '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
-    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
 }

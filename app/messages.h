@@ -1,6 +1,8 @@
 // Texts and captions of the messages the window shows.
 #pragma once
 
+#include "config_file/configuration_file.h"
+
 #include <string>
 
 namespace Messages {
@@ -14,6 +16,9 @@ inline const std::string CustomConfigQuestion =
     "\"Use Custom Configuration\" is not selected.\n\nChanges to the MSR configuration will be "
     "stored to flash, but will not be used by the MSR until the custom configuration is "
     "enabled.\n\nDo you want to enable it now?";
+// Said where nobody can answer the question above, which is then answered No.
+inline const std::string KeepsDefaultConfiguration =
+    "The MSR keeps using its default configuration until \"Use Custom Config\" is enabled.";
 inline const std::string ApplyFailed =
     "Error occurred while applying changes to the MSR configuration.";
 inline const std::string CommitFailed =
@@ -29,6 +34,13 @@ inline const std::string CannotWriteTarget =
 inline const std::string SavedCaption = "Settings Saved!";
 inline const std::string OpenTitle = "Select the Desired MSR Configuration File";
 inline const std::string SaveTitle = "Select the Desired Target MSR Configuration File";
+
+// The message for a file that could not be loaded.
+inline const std::string& LoadFailed(ConfigFileResult result) {
+    return result == ConfigFileResult::BadHeader    ? BadHeader
+           : result == ConfigFileResult::NoDataLine ? NoDataLine
+                                                    : CannotOpenFile;
+}
 
 // Paths are put in as they are: a "%s" in a file name stays as it is.
 inline std::string Loaded(const std::string& path) {

@@ -1,51 +1,93 @@
 #include "app/start_up.h"
 
-#include "app/command_line.h"
+#include "app/config_dlg.h"
+#include "app/console_user_dialogs.h"
 #include "app/process_guard.h"
+#include "app/script_verbs.h"
+#include "app/stored_controls.h"
+#include "msr/msr_log.h"
 #include "msr/port_list.h"
 #include "msr/port_name.h"
 #include "msr/shown_text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
 namespace {
 
-// A word the shell takes as it stands.
-std::string ShellWord(const std::string& text) {
-    if (!text.empty() &&
-        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                               "0123456789_./:+,=@-") == std::string::npos)
-        return text;
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+const auto Started = std::chrono::steady_clock::now();
+
+void PrintUsage(std::FILE* out, const char* batchNote) {
+    std::fprintf(
+        out,
+        "Usage: msrconfig                        open the configuration window\n"
+        "       msrconfig [OPTIONS] FILE[,PORT[,BAUD]]\n"
+        "                                        apply a configuration file to a reader and end\n"
+        "       msrconfig [--json] --read FILE[,PORT[,BAUD]]\n"
+        "                                        save a reader's configuration to FILE (- for\n"
+        "                                        standard output) and print its firmware revision\n"
+        "       msrconfig [--json] --verify FILE[,PORT[,BAUD]]\n"
+        "                                        tell whether a reader holds FILE's configuration\n"
+        "       msrconfig [--json] --ensure FILE[,PORT[,BAUD]]\n"
+        "                                        make a reader hold it: write only when it does\n"
+        "                                        not, then read back what was written\n"
+        "       msrconfig [--json] --list-ports  show which COM names reach a device\n"
+        "       msrconfig --help | --version\n"
+        "\n"
+        "Options: --unattended  no message box and no question: messages are lines on\n"
+        "                       standard error, the question is answered No, a file that\n"
+        "                       cannot be loaded ends the run\n"
+        "         --json        one JSON record of the run on standard output, nothing else\n"
+        "\n"
+        "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 (the\n"
+        "default). A FILE whose name begins with -- is given as ./--name. %s\n"
+        "--read, --verify and --ensure never show a box or ask a question.\n"
+        "\n"
+        "Exit status: 0 done (applied and committed; read; the reader holds the file's\n"
+        "configuration; or interactive use), 1 bad command line, 2 file not loaded or not\n"
+        "saved, 3 no reader claimed (the log's last line says why), 4 configuration not\n"
+        "accepted or not committed, 5 the reader holds another configuration, 128+n ended\n"
+        "by signal n.\n",
+        batchNote);
+}
+
+// The log's progress line would be mixed into the record on standard output.
+void LogToErrorStream(LogStream, const char* line) {
+    std::fprintf(stderr, "%s\n", line);
+    std::fflush(stderr);
 }
 
 // The COM names that reach a device now, then the serial devices that have no name yet,
 // each with the command that names it. Names come from outside and are shown escaped; a
 // command is offered only where every word of it can be typed as it is shown.
-void ListPorts() {
+void ListPorts(CRunReport& report, bool json) {
     std::vector<std::string> taken = PortListNames();
-    bool any = false;
     for (const std::string& name : taken) {
-        const CPortInfo port = DescribePort(name);
-        if (!port.Device.empty()) {
-            std::printf("%-9s  %s\n", ShownText(name).c_str(), DeviceText(port).c_str());
-            any = true;
-        }
+        CPortInfo port = DescribePort(name);
+        if (!port.Device.empty())
+            report.Ports.push_back(std::move(port));
     }
-    if (!any)
+    report.Unnamed = UnnamedSerialDevices();
+    if (json)
+        return;
+    for (const CPortInfo& port : report.Ports) {
+        const std::string from =
+            port.Folder.empty() ? "" : "  (from " + ShownText(port.Folder) + ")";
+        std::printf("%-9s  %s%s\n", ShownText(port.Name).c_str(), DeviceText(port).c_str(),
+                    from.c_str());
+        if (!port.Problem.empty())
+            std::printf("%9s  %s\n", "", port.Problem.c_str());
+    }
+    if (report.Ports.empty())
         std::printf("No COM name leads to a device.\n");
-    const std::vector<CPortInfo> unnamed = UnnamedSerialDevices();
-    if (unnamed.empty())
+    if (report.Unnamed.empty())
         return;
     const std::string folder = PortDirectory();
     std::printf("\nSerial devices without a COM name, each with the command that gives it one:\n");
     int next = 12;
-    for (const CPortInfo& device : unnamed) {
+    for (const CPortInfo& device : report.Unnamed) {
         while (std::find(taken.begin(), taken.end(), "COM" + std::to_string(next)) != taken.end())
             ++next;
         taken.push_back("COM" + std::to_string(next));
@@ -53,6 +95,8 @@ void ListPorts() {
                                         ? device.StableName
                                         : device.Device;
         std::printf("%s\n", DeviceText(device).c_str());
+        if (!device.Problem.empty())
+            std::printf("  %s\n", device.Problem.c_str());
         if (!IsShownAsIs(target) || !IsShownAsIs(folder)) {
             std::printf("  (no command: the device or the port folder has a name that cannot be "
                         "typed as shown)\n");
@@ -67,52 +111,97 @@ void ListPorts() {
     }
 }
 
+const char* ActionName(Verb verb) {
+    switch (verb) {
+    case Verb::Read:
+        return "read";
+    case Verb::Verify:
+        return "verify";
+    case Verb::Ensure:
+        return "ensure";
+    case Verb::ListPorts:
+        return "list-ports";
+    default:
+        return "apply";
+    }
+}
+
+// A batch run on the window's behaviour, with its controls in memory and its messages as
+// lines: nothing waits for a person.
+void RunBatchUnattended(CConfigApp& app) {
+    CStoredControls controls;
+    ConsoleUserDialogs lines(ShownText(app.BatchPort) + " " + ShownText(app.BatchFile));
+    CConfigDlg dlg(app, controls, lines);
+    controls.SetHandler(&dlg);
+    dlg.Initialise(); // a file that cannot be loaded ends the run: there is no window to open
+}
+
 } // namespace
 
-std::optional<int> AnswerInformationRequest(const std::string& commandLine,
-                                            const char* platformNote) {
-    if (commandLine == "--help" || commandLine == "-h") {
-        std::printf(
-            "Usage: msrconfig                      open the configuration window\n"
-            "       msrconfig FILE[,PORT[,BAUD]]   apply a configuration file to a reader and end\n"
-            "       msrconfig --list-ports         show which COM names reach a device\n"
-            "       msrconfig --help | --version\n"
-            "\n"
-            "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 "
-            "(the\n"
-            "default). %s\n"
-            "Exit status: 0 applied and committed (or interactive use), 1 bad command line,\n"
-            "2 file not loaded, 3 no reader claimed, 4 configuration not accepted or not "
-            "committed.\n",
-            platformNote);
-        return ExitOk;
-    }
-    if (commandLine == "--list-ports") {
-        ListPorts();
-        return ExitOk;
-    }
-    if (commandLine == "--version") {
-        std::printf("msrconfig %s\n", MSRCONFIG_VERSION);
-        return ExitOk;
-    }
-    return std::nullopt;
-}
-
-int ExitStatus(const CConfigApp& app) {
-    if (StopSignal())
-        return StoppedExitStatus();
-    return app.BatchMode ? app.Status : ExitOk;
-}
-
-bool ApplyCommandLine(const std::string& commandLine, CConfigApp& app, std::string& error) {
+std::optional<int> StartWithoutWindow(const std::string& commandLine, const FrontEnd& frontEnd,
+                                      CConfigApp& app) {
+    std::string text = commandLine, error;
     BatchArguments batch;
-    if (!ParseCommandLine(commandLine, batch, error)) {
-        error = "msrconfig: " + error;
-        return false;
+    if (!TakeOptions(text, app.Options, error) || !ParseCommandLine(text, batch, error)) {
+        std::fprintf(stderr, "msrconfig: %s\n", ShownText(error).c_str());
+        PrintUsage(stderr, frontEnd.BatchNote);
+        return ExitBadCommandLine;
     }
     app.BatchMode = batch.BatchMode ? 1 : 0;
     app.BatchFile = batch.BatchFile;
     app.BatchPort = batch.BatchPort;
     app.BatchBaud = batch.BatchBaud;
-    return true;
+    CRunReport& report = app.Report;
+    report.Action = ActionName(app.Options.What);
+    report.Port = app.BatchPort;
+    report.Baud = app.BatchBaud;
+    report.File = app.BatchFile;
+    if (app.Options.Json) {
+        if (app.Options.What == Verb::Read && app.BatchFile == "-") {
+            std::fprintf(stderr, "msrconfig: --json takes standard output; --read needs a file\n");
+            return ExitBadCommandLine;
+        }
+        SetLogSink(LogToErrorStream);
+    }
+
+    switch (app.Options.What) {
+    case Verb::Help:
+        PrintUsage(stdout, frontEnd.BatchNote);
+        return ExitOk;
+    case Verb::Version:
+        std::printf("msrconfig %s\n", MSRCONFIG_VERSION);
+        return ExitOk;
+    case Verb::ListPorts:
+        ListPorts(report, app.Options.Json);
+        return FinishRun(app);
+    case Verb::Read:
+    case Verb::Verify:
+    case Verb::Ensure:
+        app.Status = RunScriptVerb(app);
+        return FinishRun(app);
+    case Verb::None:
+        break;
+    }
+    if (app.BatchMode && (app.Options.Unattended || !frontEnd.PersonPresent)) {
+        RunBatchUnattended(app);
+        return FinishRun(app);
+    }
+    if (!frontEnd.PersonPresent) {
+        std::fputs(frontEnd.NoWindowNote, stderr);
+        return ExitBadCommandLine;
+    }
+    return std::nullopt;
+}
+
+int FinishRun(CConfigApp& app) {
+    const int status = StopSignal() ? StoppedExitStatus() : app.BatchMode ? app.Status : ExitOk;
+    if (app.Options.Json) {
+        app.Report.Status = status;
+        app.Report.Seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+        const std::string record = app.Report.Json() + "\n";
+        std::fwrite(record.data(), 1, record.size(), stdout);
+        std::fflush(stdout);
+    }
+    return status;
 }

@@ -1,5 +1,7 @@
-// What each front-end's main does before any window: answers --help and --version, and
-// turns the command line into the application's batch arguments.
+// What each front-end's main does before it needs a window: takes the options and the batch
+// arguments from the command line, answers --help, --version and --list-ports, runs the
+// script verbs, and runs the batch run itself where nobody can answer a box; and what it
+// does once the window has ended.
 #pragma once
 
 #include "app/config_app.h"
@@ -7,15 +9,22 @@
 #include <optional>
 #include <string>
 
-// The exit status when the command line asked for help or the version (printed on standard
-// output); none otherwise. `platformNote` is the usage text's line about batch runs here.
-std::optional<int> AnswerInformationRequest(const std::string& commandLine,
-                                            const char* platformNote);
+// What the front-end knows of where it runs.
+struct FrontEnd {
+    // Someone can see and answer a window: a display (Linux), a visible window station
+    // outside session 0 (Windows).
+    bool PersonPresent = true;
+    // The usage text's line about batch runs here.
+    const char* BatchNote = "";
+    // Why the window cannot open, for a start without a batch run where nobody is present.
+    const char* NoWindowNote = "";
+};
 
-// The process's exit status once the window (or the batch run without one) has ended:
-// 128 + n after signal n, the batch run's status, else 0.
-int ExitStatus(const CConfigApp& app);
+// The exit status when the run is over, or none when the window is to run next, with `app`
+// set up for it (interactive use, or a batch run a person can answer).
+std::optional<int> StartWithoutWindow(const std::string& commandLine, const FrontEnd& frontEnd,
+                                      CConfigApp& app);
 
-// Sets the batch arguments; false for a refused command line, with the one-line reason
-// ("msrconfig: ...") in `error`.
-bool ApplyCommandLine(const std::string& commandLine, CConfigApp& app, std::string& error);
+// Once the run is over: prints the JSON record if one was asked for; gives the exit status:
+// 128 + n after signal n, the batch run's or the verb's status, else 0.
+int FinishRun(CConfigApp& app);

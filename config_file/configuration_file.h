@@ -2,6 +2,8 @@
 // flags byte as two hex digits followed by the four sentinels, one byte each.
 #pragma once
 
+#include "msr/msr_configuration.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -18,6 +20,11 @@ struct ConfigFileContent {
     std::uint8_t Flags = 0;
     std::array<std::string, 4> Sentinels;
 };
+
+// What committing a loaded file writes: its options, each sentinel its first byte (empty: 0).
+CMsrConfiguration ConfigurationOf(const ConfigFileContent& content);
+// What Save writes for a configuration: each sentinel a one-character text, the code 0 empty.
+ConfigFileContent ContentOf(const CMsrConfiguration& configuration);
 
 // Ok with the content filled, or CannotOpen (also for anything but a regular file),
 // BadHeader, NoDataLine.

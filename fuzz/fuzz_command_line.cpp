@@ -1,12 +1,23 @@
-// Command lines of any text: tokens never exceed their fields and never hold a comma.
+// Command lines of any text: options are only ever taken off the front, and the batch
+// text's tokens never exceed their fields and never hold a comma.
 #include "app/command_line.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    BatchArguments batch;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    CommandOptions options;
     std::string error;
+    const std::string whole = text;
+    if (!TakeOptions(text, options, error)) {
+        if (error.empty())
+            std::abort();
+        return 0;
+    }
+    if (text.size() > whole.size() ||
+        whole.compare(whole.size() - text.size(), text.size(), text) != 0)
+        std::abort(); // the batch text is what was left at the end
+    BatchArguments batch;
     const bool ok = ParseCommandLine(text, batch, error);
     const bool blank = text.find_first_not_of(" \t") == std::string::npos;
     if (!ok) {

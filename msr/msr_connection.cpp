@@ -21,12 +21,14 @@ CMsrConnection::CMsrConnection(const std::string& portSuffix, std::int32_t baud)
     Claimed = 0;
     if (!Link.Open(portSuffix, baud)) {
         LogError("Error opening com port : " + ShownText(portSuffix));
+        Failure = Link.Failure;
         return;
     }
     Log(LogStream::Output, "Entering command mode...");
     ResponseBuffer response;
     if (!Exchange(Link, MSR_ENTER_COMMAND_MODE, response)) {
         LogError("Failed to enter command mode.");
+        Failure = {ClaimCause::NoAnswer, "the reader does not answer"};
         Link.Close();
         return;
     }
@@ -46,10 +48,13 @@ bool CMsrConnection::QueryConfiguration() {
     ResponseBuffer response;
     if (!Exchange(Link, MSR_GET_CONFIGURATION, response)) {
         LogError("Error querying MSR configuration.");
+        Failure = {ClaimCause::NoAnswer, "the reader stopped answering in command mode"};
         return false;
     }
     if (!IsAcknowledged(MSR_GET_CONFIGURATION, response)) {
         LogError("Error validating MSR_GET_CONFIGURATION response.");
+        Failure = {ClaimCause::NotAcknowledged,
+                   "the reader did not acknowledge the configuration query"};
         return false;
     }
     DecodeConfigurationResponse(response, Configuration, FirmwareRevision);
@@ -85,16 +90,24 @@ bool CMsrConnection::CommitConfiguration() {
     return WaitForAcknowledge(Link, CommitAcknowledgeAttempts);
 }
 
-std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText) {
+std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText,
+                                         CClaimFailure* why) {
     const std::string portSuffix = portText.size() > 3 ? portText.substr(3) : std::string();
+    CClaimFailure last;
     for (int attempt = 0; attempt < ClaimAttempts && !StopRequested(); ++attempt) {
         auto connection = std::make_unique<CMsrConnection>(portSuffix, ConvertDecimal(baudText));
         if (connection->Claimed == 1)
             return connection;
+        last = connection->Failure;
         connection.reset();
         // In slices, so that a stop request does not sit out the pause.
         for (int paused = 0; paused < ClaimPauseMs && !StopRequested(); paused += ClaimPauseSliceMs)
             std::this_thread::sleep_for(std::chrono::milliseconds(ClaimPauseSliceMs));
     }
+    if (!StopRequested() && last.Cause != ClaimCause::None)
+        LogError("No MSR claimed on " + ShownText(portText) + " (" + ClaimCauseName(last.Cause) +
+                 "): " + last.Text + ".");
+    if (why)
+        *why = last;
     return nullptr;
 }

@@ -3,6 +3,7 @@
 // retries the claim. Each failure writes one diagnostic log line.
 #pragma once
 
+#include "msr/claim_failure.h"
 #include "msr/msr_configuration.h"
 #include "msr/serial_port.h"
 
@@ -27,6 +28,8 @@ class CMsrConnection {
     CMsrConfiguration Configuration;
     std::uint8_t Claimed = 0;
     char FirmwareRevision[9] = {};
+    // Why the claim attempt failed, when it did.
+    CClaimFailure Failure;
 
   private:
     CSerialPort Link;
@@ -37,5 +40,7 @@ inline constexpr int ClaimPauseMs = 500;
 
 // portText is a list entry such as "COM3" (its first three characters are skipped);
 // baudText is decimal. Null when no reader could be claimed in ten attempts, or when a
-// stop was requested before one was.
-std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText);
+// stop was requested before one was. After ten failed attempts one more log line says why
+// the last one failed, and `why` receives it.
+std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText,
+                                         CClaimFailure* why = nullptr);

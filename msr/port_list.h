@@ -11,6 +11,8 @@ struct CPortInfo {
     std::string Device;     // what it opens now; empty when it leads to no device
     std::string Details;    // USB maker, product and serial number, where the system knows them
     std::string StableName; // POSIX: the device's /dev/serial/by-id/ link, where there is one
+    std::string Folder;     // POSIX: the port folder that names it; empty for a built-in name
+    std::string Problem;    // why this user may not open the device (AccessProblem)
 };
 
 // The port list's names: COM1..COM11, then the further names.
@@ -24,6 +26,10 @@ CPortInfo DescribePort(const std::string& name);
 
 // For a person: the device and what the system knows of it, or "no device".
 std::string DeviceText(const CPortInfo& port);
+
+// Why this user may not open the device, with what to do about it (POSIX: the group to join
+// and the command that joins it); empty when it may, or when that cannot be told beforehand.
+std::string AccessProblem(const std::string& device);
 
 // POSIX: the ttyUSB and ttyACM devices that no entry of the port folder leads to.
 std::vector<CPortInfo> UnnamedSerialDevices();

@@ -1,12 +1,21 @@
 // Maps the suffix of a port name "COM<suffix>" to the device the platform opens for it.
-// POSIX: an entry COM<suffix> in the port folder first, else COM<n> -> /dev/ttyS<n-1>.
+// POSIX: an entry COM<suffix> in a port folder first (the user's own, then the system's),
+// else COM<n> -> /dev/ttyS<n-1>. Windows: \\.\COM<suffix>.
 #pragma once
 
 #include <string>
+#include <vector>
 
-// The folder holding COM<suffix> entries: $MSRCONFIG_PORT_DIR, else
-// $XDG_CONFIG_HOME/msrconfig/ports, else ~/.config/msrconfig/ports.
+// The user's own port folder, where new names go: $MSRCONFIG_PORT_DIR, else
+// $XDG_CONFIG_HOME/msrconfig/ports, else ~/.config/msrconfig/ports. Empty on Windows.
 std::string PortDirectory();
 
-// False when the suffix names no device (too long, empty, not a known name).
-bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath);
+// Every folder a name is looked up in, first match wins: $MSRCONFIG_PORT_DIR alone when it is
+// set; else the user's own, then each of $XDG_CONFIG_DIRS (by default /etc/xdg) with
+// /msrconfig/ports, so that every user of a machine finds a name set up there.
+std::vector<std::string> PortDirectories();
+
+// False when the suffix names no device (too long, empty, not a known name). `folder`, when
+// given, receives the port folder the name was found in (empty for a built-in name).
+bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath,
+                       std::string* folder = nullptr);

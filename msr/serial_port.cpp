@@ -8,9 +8,14 @@ CSerialPort::~CSerialPort() {
 
 bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
     std::string device;
-    if (IsOpen() || !ResolvePortDevice(portSuffix, device))
+    Failure = {};
+    if (IsOpen())
         return false;
-    const std::intptr_t handle = OpenDevice(device, baud);
+    if (!ResolvePortDevice(portSuffix, device)) {
+        Failure = {ClaimCause::NoDevice, "the port name leads to no device"};
+        return false;
+    }
+    const std::intptr_t handle = OpenDevice(device, baud, Failure);
     if (handle == InvalidHandle)
         return false;
     Handle = handle;

@@ -3,6 +3,8 @@
 // silence, and whole-record writes. Failures are quiet results; the caller logs.
 #pragma once
 
+#include "msr/claim_failure.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,6 +22,7 @@ class CSerialPort {
     // portSuffix is what follows "COM" in the port's name. False when already open, when
     // the suffix names no device or one that is not a terminal, or when the device cannot
     // be had exclusively. A baud rate of 0 or less leaves the line speed as it was found.
+    // Failure says why (no device, no permission, busy).
     bool Open(const std::string& portSuffix, std::int32_t baud);
     // Returns 1 when a byte was stored, 0 after 500 ms of silence or on any error.
     int ReadByte(unsigned char* destination);
@@ -31,9 +34,13 @@ class CSerialPort {
     bool Close();
     bool IsOpen() const { return Handle != InvalidHandle; }
 
+    // Why the last Open failed.
+    CClaimFailure Failure;
+
   private:
-    // The platform's part of Open: the device opened and set up, or InvalidHandle.
-    static std::intptr_t OpenDevice(const std::string& device, std::int32_t baud);
+    // The platform's part of Open: the device opened and set up, or InvalidHandle and why.
+    static std::intptr_t OpenDevice(const std::string& device, std::int32_t baud,
+                                    CClaimFailure& failure);
 
     // The platform's handle (a descriptor, or a Windows HANDLE) in an integer of its size.
     static constexpr std::intptr_t InvalidHandle = -1;

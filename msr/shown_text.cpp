@@ -65,3 +65,14 @@ std::string ShownText(std::string_view bytes) {
 bool IsShownAsIs(std::string_view bytes) {
     return ShownText(bytes) == bytes;
 }
+
+std::string ShellWord(std::string_view text) {
+    if (!text.empty() &&
+        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                               "0123456789_./:+,=@-") == std::string_view::npos)
+        return std::string(text);
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}

@@ -13,3 +13,7 @@ std::string ShownText(std::string_view bytes);
 
 // True when ShownText leaves the text as it is.
 bool IsShownAsIs(std::string_view bytes);
+
+// A word the shell takes as it stands: the text itself when it has nothing the shell would
+// act on, else the text in single quotes. Only for texts that are shown as they are.
+std::string ShellWord(std::string_view text);

@@ -8,6 +8,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-qpa-plugins
+  nlohmann-json3-dev # JSON records, header-only, for both builds
   xvfb xauth # xvfb-run, which scripts/run.sh suggests on a machine without a display
 )
 test_packages=(

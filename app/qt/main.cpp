@@ -2,12 +2,10 @@
 #include "app/command_line.h"
 #include "app/config_app.h"
 #include "app/config_dlg.h"
-#include "app/console_user_dialogs.h"
 #include "app/process_guard.h"
 #include "app/qt/config_window.h"
 #include "app/qt/qt_user_dialogs.h"
 #include "app/start_up.h"
-#include "msr/stop_request.h"
 
 #include <QApplication>
 #include <QFile>
@@ -31,40 +29,21 @@ bool HasDisplay() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || (platform && *platform);
 }
 
-// Without a display the window system's chatter would be the only noise on standard error.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     // Before anything is opened: a closed standard stream must not become the port.
     OpenStandardStreams();
     InstallStopSignals();
-    const std::string commandLine = JoinArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (const auto status = AnswerInformationRequest(
-            commandLine, "Without a display a batch run writes its messages to standard error."))
-        return *status;
     CConfigApp app;
-    std::string error;
-    if (!ApplyCommandLine(commandLine, app, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return ExitBadCommandLine;
-    }
-
-    const bool headless = !HasDisplay();
-    if (headless && !app.BatchMode) {
-        std::fputs("msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
-                   "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n",
-                   stderr);
-        return ExitBadCommandLine;
-    }
-    if (headless) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(QuietQtMessages);
-    }
+    FrontEnd here;
+    here.PersonPresent = HasDisplay();
+    here.BatchNote = "Without a display a batch run is --unattended.";
+    here.NoWindowNote = "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                        "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n";
+    const std::string commandLine = JoinArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (const auto status = StartWithoutWindow(commandLine, here, app))
+        return *status;
 
     // Qt sees only the program's name: the arguments are ours, even one named -style.
     int qtArgc = 1;
@@ -74,18 +53,10 @@ int main(int argc, char** argv) {
             .toStdString();
 
     ConfigWindow window;
-    if (headless) {
-        ConsoleUserDialogs console;
-        CConfigDlg dlg(app, window, console);
-        window.SetHandler(&dlg);
-        dlg.Initialise(); // a failed load leaves no window to fall back on
-        return ExitStatus(app);
-    }
-
     QtUserDialogs dialogs;
     dialogs.SetParent(&window);
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();
-    return ExitStatus(app);
+    return FinishRun(app);
 }

@@ -21,24 +21,36 @@ std::string ProgramName() {
     return name.substr(0, name.rfind('.'));
 }
 
+// False where no person can answer a box: a service in session 0, or a window station that is
+// not shown (a scheduled task run whether the user is logged on or not, a deployment tool).
+bool SomeoneCanSeeWindows() {
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0)
+        return false;
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    return !GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                      &needed) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     OpenStandardStreams();
     InstallStopSignals();
-    // The command line as the system hands it: quotation marks are the user's, and kept.
-    const std::string text = CommandLineAfterProgramName(GetCommandLineA());
-    if (const auto status = AnswerInformationRequest(
-            text == "/?" ? "--help" : text,
-            "From a console or script: start /wait msrconfig FILE,COM3,19200"))
-        return *status;
     CConfigApp app;
-    std::string error;
-    if (!ApplyCommandLine(text, app, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        MessageBoxA(nullptr, error.c_str(), "Error!", MB_OK | MB_ICONEXCLAMATION);
-        return ExitBadCommandLine;
-    }
+    FrontEnd here;
+    here.PersonPresent = SomeoneCanSeeWindows();
+    here.BatchNote = "From a console or script: start /wait msrconfig FILE,COM3,19200";
+    here.NoWindowNote = "msrconfig: nobody can see a window here (a service, or a window "
+                        "station that is not shown); give a FILE to apply.\n";
+    // The command line as the system hands it: quotation marks are the user's, and kept.
+    std::string text = CommandLineAfterProgramName(GetCommandLineA());
+    if (text == "/?")
+        text = "--help";
+    if (const auto status = StartWithoutWindow(text, here, app))
+        return *status;
     app.ApplicationName = ProgramName();
 
     ConfigWindow window(instance);
@@ -47,5 +59,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();
-    return ExitStatus(app);
+    return FinishRun(app);
 }

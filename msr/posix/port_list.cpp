@@ -2,13 +2,19 @@
 
 #include "msr/port_name.h"
 #include "msr/posix/reader_line.h"
+#include "msr/shown_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -94,30 +100,34 @@ std::string StableName(const std::string& device) {
 
 std::vector<std::string> FurtherPortNames() {
     std::vector<std::string> names;
-    for (const std::string& name : Entries(PortDirectory()))
-        if (IsFurtherPortName(name))
-            names.push_back(name);
+    for (const std::string& folder : PortDirectories())
+        for (const std::string& name : Entries(folder))
+            if (IsFurtherPortName(name) &&
+                std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
     std::sort(names.begin(), names.end(), NaturalLess);
     return names;
 }
 
 CPortInfo DescribePort(const std::string& name) {
-    CPortInfo info{name, {}, {}, {}};
+    CPortInfo info{name, {}, {}, {}, {}, {}};
     std::string path;
-    if (name.rfind("COM", 0) != 0 || !ResolvePortDevice(name.substr(3), path))
+    if (name.rfind("COM", 0) != 0 || !ResolvePortDevice(name.substr(3), path, &info.Folder))
         return info;
     const std::string device = RealPath(path);
     if (device.empty() || !IsReaderLineDevice(device) || !HasHardware(device))
         return info;
     info.Device = device;
     info.Details = UsbDetails(device);
+    info.Problem = AccessProblem(device);
     return info;
 }
 
 std::vector<CPortInfo> UnnamedSerialDevices() {
-    std::vector<std::string> named;
-    for (const std::string& entry : Entries(PortDirectory()))
-        named.push_back(RealPath(PortDirectory() + "/" + entry));
+    std::vector<std::string> named; // what the names lead to; a name another hides leads nowhere
+    for (const std::string& name : PortListNames())
+        if (std::string path; ResolvePortDevice(name.substr(3), path))
+            named.push_back(RealPath(path));
     std::vector<std::string> devices;
     for (const std::string& name : Entries(Dev))
         if ((name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) &&
@@ -128,7 +138,27 @@ std::vector<CPortInfo> UnnamedSerialDevices() {
     for (const std::string& name : devices) {
         const std::string device = RealPath(Dev + "/" + name);
         if (std::find(named.begin(), named.end(), device) == named.end())
-            unnamed.push_back({{}, device, UsbDetails(device), StableName(device)});
+            unnamed.push_back(
+                {{}, device, UsbDetails(device), StableName(device), {}, AccessProblem(device)});
     }
     return unnamed;
+}
+
+std::string AccessProblem(const std::string& device) {
+    if (faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 || errno == ENOENT)
+        return std::string();
+    struct stat info;
+    const group* owner = stat(device.c_str(), &info) == 0 ? getgrgid(info.st_gid) : nullptr;
+    const std::string shown = ShownText(device);
+    if (!owner || info.st_gid == 0 || (info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        return "you may not open " + shown + "; ask an administrator for access";
+    const passwd* user = getpwuid(geteuid());
+    const std::string userWord =
+        user && IsShownAsIs(user->pw_name) ? ShellWord(user->pw_name) : "\"$USER\"";
+    std::string problem =
+        "you may not open " + shown + ", which belongs to group " + ShownText(owner->gr_name);
+    if (IsShownAsIs(owner->gr_name))
+        problem += "; join it with: sudo adduser " + userWord + " " + ShellWord(owner->gr_name) +
+                   ", then log in again";
+    return problem;
 }

@@ -1,11 +1,16 @@
 #include "msr/serial_port.h"
 
+#include "msr/port_list.h"
 #include "msr/posix/fd_io.h"
 #include "msr/posix/line_settings.h"
 #include "msr/posix/reader_line.h"
+#include "msr/shown_text.h"
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -14,23 +19,46 @@
 #include <termios.h>
 #include <unistd.h>
 
-std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud) {
+std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud,
+                                      CClaimFailure& failure) {
+    char resolved[PATH_MAX];
+    const std::string target = realpath(device.c_str(), resolved) ? resolved : device;
+    const std::string shown = ShownText(target);
     // Opening a device can act on it (a pseudo-terminal multiplexer makes a new terminal):
     // what cannot be a reader's line is not opened at all, and checked again once open.
     struct stat info;
-    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode) ||
-        !CouldBeReaderLine(info.st_rdev))
+    if (stat(device.c_str(), &info) != 0) {
+        failure = {ClaimCause::NoDevice, shown + " does not exist"};
         return InvalidHandle;
+    }
+    if (!S_ISCHR(info.st_mode) || !CouldBeReaderLine(info.st_rdev)) {
+        failure = {ClaimCause::NoDevice, shown + " is no serial line"};
+        return InvalidHandle;
+    }
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            failure = {ClaimCause::NoPermission, AccessProblem(target)};
+        else if (error == EBUSY)
+            failure = {ClaimCause::Busy, shown + " is held by another program"};
+        else
+            failure = {ClaimCause::NoDevice, shown + ": " + std::strerror(error)};
+        if (failure.Text.empty())
+            failure.Text = "you may not open " + shown;
         return InvalidHandle;
+    }
     if (!IsReaderLine(fd)) {
+        failure = {ClaimCause::NoDevice,
+                   shown + (isatty(fd) && tcgetsid(fd) != -1 ? " is the terminal msrconfig runs in"
+                                                             : " is no serial line")};
         ::close(fd);
         return InvalidHandle;
     }
     // Root ignores TIOCEXCL, so the advisory lock is what keeps a second user off the port.
     // Exclusive mode belongs to the device, not the descriptor: set it only once ours.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        failure = {ClaimCause::Busy, shown + " is held by another program"};
         ::close(fd);
         return InvalidHandle;
     }

@@ -40,7 +40,7 @@ std::vector<std::string> FurtherPortNames() {
 }
 
 CPortInfo DescribePort(const std::string& name) {
-    CPortInfo info{name, {}, {}, {}};
+    CPortInfo info{name, {}, {}, {}, {}, {}};
     for (const auto& [device, comName] : SystemPorts())
         if (comName == name)
             info.Device = device;
@@ -49,4 +49,8 @@ CPortInfo DescribePort(const std::string& name) {
 
 std::vector<CPortInfo> UnnamedSerialDevices() {
     return {}; // every port Windows lists has its COM name
+}
+
+std::string AccessProblem(const std::string&) {
+    return std::string(); // Windows tells only when the port is opened
 }

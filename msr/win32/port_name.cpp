@@ -9,12 +9,19 @@ std::string PortDirectory() {
     return std::string();
 }
 
-bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath) {
+std::vector<std::string> PortDirectories() {
+    return {};
+}
+
+bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath,
+                       std::string* folder) {
     // Only the device namespace reaches COM10 and above; nothing may step out of it.
     if (portSuffix.size() > MaxSuffixLength ||
         portSuffix.find_first_of("\\/:") != std::string::npos ||
         portSuffix.find('\0') != std::string::npos)
         return false;
     devicePath = "\\\\.\\COM" + portSuffix;
+    if (folder)
+        folder->clear();
     return true;
 }

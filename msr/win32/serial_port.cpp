@@ -1,19 +1,41 @@
 #include "msr/serial_port.h"
 
 #include <cstdio>
+#include <string>
 #include <windows.h>
 
 namespace {
 HANDLE Native(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
+
+// The system's own words for an error, on one line.
+std::string SystemErrorText(DWORD error) {
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, sizeof text, nullptr);
+    std::string line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    return line.empty() ? "error " + std::to_string(error) : line;
+}
 } // namespace
 
-std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud) {
+std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud,
+                                      CClaimFailure& failure) {
     HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE)
+    if (port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A port another program holds is refused as "access denied".
+        const ClaimCause cause = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                                     ? ClaimCause::Busy
+                                 : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                                     ? ClaimCause::NoDevice
+                                     : ClaimCause::NoPermission;
+        failure = {cause, device.substr(4) + ": " + SystemErrorText(error)};
         return InvalidHandle;
+    }
 
     // A refused rate (0 or less) leaves the speed as found; the rest is still applied.
     char settings[64];

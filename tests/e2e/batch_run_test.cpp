@@ -1,29 +1,45 @@
 #include "e2e_support.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-TEST(BatchRun, CustomConfigQuestionIsAnsweredNo) {
+// --unattended on a desktop: no box, the question answered No and said so.
+TEST(BatchRun, UnattendedAnswersNoAndSaysSo) {
     BatchSetup setup;
-    setup.Dir.Write("config.txt", Header + "1c%;+?\n");
-    ProcessResult run = setup.Run();
+    setup.Dir.Write(ConfigFile, Header + "1c%;+?\n");
+    ProcessResult run = setup.Run({"--unattended", setup.CommandLine()}, {}, {{"DISPLAY", ":99"}});
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Err, "Enable Custom Configuration?: \"Use Custom Configuration\" is not "
-                       "selected.  Changes to the MSR configuration will be stored to flash, but "
-                       "will not be used by the MSR until the custom configuration is enabled.  "
-                       "Do you want to enable it now? No\n");
+    EXPECT_EQ(run.Err, About +
+                           "Enable Custom Configuration?: \"Use Custom Configuration\" is not "
+                           "selected.  Changes to the MSR configuration will be stored to "
+                           "flash, but will not be used by the MSR until the custom "
+                           "configuration is enabled.  Do you want to enable it now? No\n" +
+                           About +
+                           "The MSR keeps using its default configuration until \"Use Custom "
+                           "Config\" is enabled.\n");
     EXPECT_EQ(setup.Records().at(2), ":060000110100253b2b3f1e"); // custom bit clear
 }
 
 TEST(CommandLineRun, StatusesAndMessages) {
     BatchSetup setup({}, false);
     setup.Dir.Write("bad.txt", "hello\n5d%;+?\n");
+    const std::string usage = RunProgram({MSRCONFIG_BIN, "--help"}, {}).Out;
     const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
-        {{setup.Dir.File("bad.txt")}, 2, "", "Error!: Bad configuration file header.\n"},
-        {{"\"" + setup.Dir.File("config.txt") + "\""},
+        {{"bad.txt"}, 2, "", "COM3 bad.txt: Error!: Bad configuration file header.\n"},
+        {{"\"config.txt\""},
          2,
          "",
-         "Error!: Error opening configuration file.\n"},
-        {{"a.txt,COM1234567"}, 1, "", "msrconfig: the port name is longer than 9 characters\n"},
+         "COM3 \"config.txt\": Error!: Error opening configuration file.\n"},
+        {{"a.txt,COM1234567"},
+         1,
+         "",
+         "msrconfig: the port name is longer than 9 characters\n" + usage},
+        {{"--bogus\x1b[2J"}, 1, "", "msrconfig: unknown option --bogus\\x1b[2J\n" + usage},
+        {{"--read"}, 1, "", "msrconfig: FILE[,PORT[,BAUD]] is missing\n" + usage},
+        {{"--json", "--read", "-"},
+         1,
+         "",
+         "msrconfig: --json takes standard output; --read needs a file\n"},
         {{"--version"}, 0, "msrconfig " MSRCONFIG_VERSION "\n", ""},
         {{},
          1,
@@ -31,11 +47,77 @@ TEST(CommandLineRun, StatusesAndMessages) {
          "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
          "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n"}};
     for (const auto& [arguments, status, out, err] : runs) {
-        std::vector<std::string> argv = {MSRCONFIG_BIN};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        ProcessResult run = RunProgram(argv, {{"MSRCONFIG_PORT_DIR", setup.PortDir()}});
-        EXPECT_EQ(run.Status, status) << argv.back();
+        ProcessResult run = setup.Run(arguments.empty() ? std::vector<std::string>{""} : arguments);
+        EXPECT_EQ(run.Status, status) << arguments.size();
         EXPECT_EQ(run.Out, out);
         EXPECT_EQ(run.Err, err);
+    }
+}
+
+// --json: one object on standard output and nothing else there, field by field.
+TEST(JsonRecord, TellsWhatTheRunDid) {
+    using Json = nlohmann::json;
+    const Json reader = {{"raw_data_mode", false},
+                         {"carriage_return", true},
+                         {"track1_enabled", true},
+                         {"track2_enabled", true},
+                         {"track3_enabled", true},
+                         {"strip_sentinels", false},
+                         {"use_custom_config", true},
+                         {"hide_error_tracks", false},
+                         {"track1_start_sentinel", {{"code", 37}, {"text", "%"}}},
+                         {"track2_start_sentinel", {{"code", 59}, {"text", ";"}}},
+                         {"track3_start_sentinel", {{"code", 43}, {"text", "+"}}},
+                         {"end_sentinel", {{"code", 63}, {"text", "?"}}}};
+    const Json differences = Json::array({{{"setting", "use_custom_config"},
+                                           {"caption", "Use Custom Config"},
+                                           {"reader", true},
+                                           {"file", false}},
+                                          {{"setting", "end_sentinel"},
+                                           {"caption", "End Sentinel"},
+                                           {"reader", {{"code", 63}, {"text", "?"}}},
+                                           {"file", {{"code", 0xA7}, {"text", "\u00a7"}}}}});
+    const std::tuple<std::vector<std::string>, Json, std::string> runs[] = {
+        {{"--json", "--ensure", "config.txt"},
+         {{"action", "ensure"},
+          {"port", "COM3"},
+          {"baud", "19200"},
+          {"file", "config.txt"},
+          {"status", 0},
+          {"status_name", "ok"},
+          {"cause", nullptr},
+          {"cause_text", nullptr},
+          {"firmware", "SIM 1.00"},
+          {"configuration", reader},
+          {"differences", differences},
+          {"changed", true}},
+         "Entering command mode...\n" + About + "changed\n"},
+        {{"--json", "config.txt,COM0,9600"},
+         {{"action", "apply"},
+          {"port", "COM0"},
+          {"baud", "9600"},
+          {"file", "config.txt"},
+          {"status", 3},
+          {"status_name", "not-claimed"},
+          {"cause", "no-device"},
+          {"cause_text", "the port name leads to no device"},
+          {"firmware", nullptr},
+          {"configuration", nullptr},
+          {"differences", Json::array()},
+          {"changed", false}},
+         ""}};
+    for (const auto& [arguments, expected, err] : runs) {
+        BatchSetup setup;
+        setup.Dir.Write(ConfigFile, Header + "1d%;+\xA7\n");
+        ProcessResult run = setup.Run(arguments);
+        Json record = Json::parse(run.Out); // throws unless it is one object and nothing else
+        ASSERT_TRUE(record.contains("seconds"));
+        EXPECT_GT(record["seconds"].get<double>(), 1.4);
+        record.erase("seconds");
+        EXPECT_EQ(record, expected) << record.dump(1);
+        EXPECT_EQ(run.Status, expected["status"]);
+        if (!err.empty()) {
+            EXPECT_EQ(run.Err, err); // the log's progress line too goes to standard error
+        }
     }
 }

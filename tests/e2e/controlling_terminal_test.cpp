@@ -14,11 +14,16 @@
 
 namespace {
 
-// Runs the program on a new terminal of its own, as a job of a shell there; gives what the
-// terminal showed and the program's status.
-std::pair<std::string, int> RunOnTerminal(const std::string& port, bool background,
-                                          const std::string& portDir, termios& before,
-                                          termios& after) {
+struct TerminalRun {
+    std::string Shown; // what the terminal showed
+    int Status = -1;
+    std::string Name; // the terminal's own device
+    termios Before{}, After{};
+};
+
+// Runs the program on a new terminal of its own, as a job of a shell there.
+TerminalRun RunOnTerminal(const std::string& port, bool background, const std::string& portDir) {
+    TerminalRun run;
     int terminal = -1;
     char name[64];
     const pid_t shell = forkpty(&terminal, name, nullptr, nullptr);
@@ -36,16 +41,16 @@ std::pair<std::string, int> RunOnTerminal(const std::string& port, bool backgrou
             setenv("MSRCONFIG_PORT_DIR", portDir.c_str(), 1);
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
-            const std::string batch = portDir + "/config.txt,COM16,9600";
-            execl(MSRCONFIG_BIN, MSRCONFIG_BIN, batch.c_str(), nullptr);
+            if (chdir(portDir.c_str()) == 0)
+                execl(MSRCONFIG_BIN, MSRCONFIG_BIN, "config.txt,COM16,9600", nullptr);
             _exit(102);
         }
         int status = 0;
         waitpid(job, &status, WUNTRACED);
         _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 200); // 200: stopped or killed
     }
-    tcgetattr(terminal, &before);
-    std::string shown;
+    run.Name = name;
+    tcgetattr(terminal, &run.Before);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (char chunk[512]; std::chrono::steady_clock::now() < end;) {
         pollfd p{terminal, POLLIN, 0};
@@ -53,36 +58,42 @@ std::pair<std::string, int> RunOnTerminal(const std::string& port, bool backgrou
             const ssize_t n = read(terminal, chunk, sizeof chunk);
             if (n <= 0)
                 break; // the shell has ended
-            shown.append(chunk, static_cast<std::size_t>(n));
+            run.Shown.append(chunk, static_cast<std::size_t>(n));
         }
     }
-    tcgetattr(terminal, &after);
+    tcgetattr(terminal, &run.After);
     int status = 0;
     if (waitpid(shell, &status, WNOHANG) == 0) {
         kill(shell, SIGKILL);
         waitpid(shell, &status, 0);
     }
     close(terminal);
-    return {shown, WIFEXITED(status) ? WEXITSTATUS(status) : 1000};
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+    return run;
 }
 
 } // namespace
 
 TEST(ControllingTerminal, IsNoReaderLine) {
     BatchSetup setup({}, false);
-    std::string expected =
-        Repeat("Error opening com port : 16\r\nError restoring functional mode.\r\n", 10) +
-        NotClaimedLine;
-    expected.insert(expected.size() - 1, "\r");
     for (const char* port : {"/dev/tty", "self"})
         for (bool background : {false, true}) {
-            termios before{}, after{};
-            const auto [shown, status] =
-                RunOnTerminal(port, background, setup.PortDir(), before, after);
-            EXPECT_EQ(status, 3) << port << (background ? " in the background" : "");
-            EXPECT_EQ(shown, expected) << port;
-            EXPECT_EQ(std::tuple(after.c_iflag, after.c_oflag, after.c_lflag, after.c_cflag),
-                      std::tuple(before.c_iflag, before.c_oflag, before.c_lflag, before.c_cflag))
+            const TerminalRun run = RunOnTerminal(port, background, setup.PortDir());
+            const std::string why = port == std::string("self")
+                                        ? run.Name + " is the terminal msrconfig runs in"
+                                        : "/dev/tty is no serial line";
+            std::string expected =
+                Repeat("Error opening com port : 16\nError restoring functional mode.\n", 10) +
+                "No MSR claimed on COM16 (no-device): " + why +
+                ".\nCOM16 config.txt: " + NotClaimedMessage;
+            for (std::size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
+                expected.insert(at, "\r"); // as the terminal shows a line end
+            EXPECT_EQ(run.Status, 3) << port << (background ? " in the background" : "");
+            EXPECT_EQ(run.Shown, expected) << port;
+            const termios& a = run.After;
+            const termios& b = run.Before;
+            EXPECT_EQ(std::tuple(a.c_iflag, a.c_oflag, a.c_lflag, a.c_cflag),
+                      std::tuple(b.c_iflag, b.c_oflag, b.c_lflag, b.c_cflag))
                 << port;
         }
 }

@@ -1,5 +1,7 @@
-// --list-ports against a fake /dev and /sys, mounted over the real ones for the program alone:
-// hostile names and USB strings, devices that are no reader's line, USB details.
+// --list-ports against a fake /dev and /sys, mounted over the real ones for the program alone,
+// run as a user without privileges: hostile names and USB strings, devices that are no
+// reader's line, USB details, the user's and the system's port folders, devices the user may
+// not open.
 #include "e2e_support.h"
 
 #include <filesystem>
@@ -14,17 +16,21 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root for device nodes and a mount namespace";
     TempDir tree;
-    const std::string dev = tree.File("dev"), sys = tree.File("sys"), ports = tree.File("ports");
+    const std::string dev = tree.File("dev"), sys = tree.File("sys");
+    const std::string ports = tree.File("home/.config/msrconfig/ports");
+    const std::string shared = tree.File("etc/msrconfig/ports");
     fs::create_directories(dev + "/serial/by-id");
     fs::create_directories(dev + "/pts");
     fs::create_directories(ports);
+    fs::create_directories(shared);
     const std::tuple<const char*, unsigned, unsigned, const char*> nodes[] = {
         {"ttyUSB0", 188, 0, "tty"}, {"ttyUSB1", 188, 1, "tty"}, {"ttyACM0", 166, 0, "tty"},
         {"ttyS4", 4, 68, "tty"},    {"ttyS5", 4, 69, "tty"},    {"tty", 5, 0, "tty"},
         {"console", 5, 1, "tty"},   {"ptmx", 5, 2, "tty"},      {"tty0", 4, 0, "tty"},
         {"null", 1, 3, "mem"},      {"kmsg", 1, 11, "mem"},     {"pts/77", 136, 77, nullptr}};
     for (auto [name, type, number, subsystem] : nodes) {
-        ASSERT_EQ(mknod((dev + "/" + name).c_str(), S_IFCHR | 0600, makedev(type, number)), 0);
+        ASSERT_EQ(mknod((dev + "/" + name).c_str(), S_IFCHR, makedev(type, number)), 0);
+        ASSERT_EQ(chmod((dev + "/" + name).c_str(), 0666), 0);
         if (!subsystem)
             continue; // sysfs does not list pseudo-terminals
         const std::string node =
@@ -53,29 +59,49 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
     }
     fs::create_symlink("../../ttyUSB0", dev + "/serial/by-id/usb-Tavlon_MSR_42-if00");
     fs::create_symlink("../../ttyUSB1", dev + "/serial/by-id/usb-Evil\x1b[2J-if00");
+    ASSERT_EQ(chmod((dev + "/pts/77").c_str(), 0600), 0);   // for root alone
+    ASSERT_EQ(chown((dev + "/ttyACM0").c_str(), 0, 20), 0); // for group dialout
+    ASSERT_EQ(chmod((dev + "/ttyACM0").c_str(), 0660), 0);
     const std::pair<std::string, std::string> entries[] = {
-        {"COM3", "/dev/pts/77"},      {"COM12", "/dev/ttyACM0"},    {"COM13", "/dev/tty"},
-        {"COM14", "/dev/console"},    {"COM15", "/dev/ptmx"},       {"COM16", "/dev/null"},
-        {"COM17", "/dev/tty0"},       {"COM18", "/dev/kmsg"},       {"COM19", "/nowhere"},
-        {"COM9x", "/dev/ttyS5"},      {"COM\x1b[2J", "/dev/ttyS4"}, {"COM\nX", "/dev/ttyACM0"},
-        {"COM1234567", "/dev/ttyS4"}, {"LPT1", "/dev/ttyS4"}};
+        {"COM3", "/dev/pts/77"},      {"COM13", "/dev/tty"},      {"COM14", "/dev/console"},
+        {"COM15", "/dev/ptmx"},       {"COM16", "/dev/null"},     {"COM17", "/dev/tty0"},
+        {"COM18", "/dev/kmsg"},       {"COM19", "/nowhere"},      {"COM9x", "/dev/ttyS5"},
+        {"COM\x1b[2J", "/dev/ttyS4"}, {"COM\nX", "/dev/ttyACM0"}, {"COM1234567", "/dev/ttyS4"},
+        {"LPT1", "/dev/ttyS4"}};
     for (const auto& [name, target] : entries)
         fs::create_symlink(target, ports + "/" + name);
+    // The system's folder names ports for every user; a user's own name comes first.
+    fs::create_symlink("/dev/ttyACM0", shared + "/COM12");
+    fs::create_symlink("/dev/ttyUSB0", shared + "/COM3");
 
-    ProcessResult run = RunProgram({MSRCONFIG_BIN, "--list-ports"}, {{"MSRCONFIG_PORT_DIR", ports}},
-                                   30, {.Mounts = {{dev, "/dev"}, {sys, "/sys"}}});
+    ProcessResult run = RunProgram(
+        {MSRCONFIG_BIN, "--list-ports"},
+        {{"HOME", tree.File("home")}, {"XDG_CONFIG_DIRS", "relative:" + tree.File("etc")}}, 30,
+        {.Mounts = {{dev, "/dev"}, {sys, "/sys"}}, .User = 4321});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Err, "");
+    const std::string dialout = "you may not open /dev/ttyACM0, which belongs to group dialout; "
+                                "join it with: sudo adduser \"$USER\" dialout, then log in again\n";
     EXPECT_EQ(run.Out,
-              "COM3       /dev/pts/77\n"
-              "COM5       /dev/ttyS4\n"
-              "COM\\nX     /dev/ttyACM0\n"
-              "COM\\x1b[2J  /dev/ttyS4\n"
-              "COM12      /dev/ttyACM0\n"
-              "\n"
-              "Serial devices without a COM name, each with the command that gives it one:\n"
-              "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
-              "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " +
+              "COM3       /dev/pts/77  (from " + ports +
+                  ")\n"
+                  "           you may not open /dev/pts/77; ask an administrator for access\n"
+                  "COM5       /dev/ttyS4\n"
+                  "COM\\nX     /dev/ttyACM0  (from " +
+                  ports +
+                  ")\n"
+                  "           " +
+                  dialout + "COM\\x1b[2J  /dev/ttyS4  (from " + ports +
+                  ")\n"
+                  "COM12      /dev/ttyACM0  (from " +
+                  shared +
+                  ")\n"
+                  "           " +
+                  dialout +
+                  "\n"
+                  "Serial devices without a COM name, each with the command that gives it one:\n"
+                  "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
+                  "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " +
                   ports +
                   "/COM20\n"
                   "/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY\n"

@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include <csignal>
+#include <grp.h>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
@@ -20,6 +21,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Variables
         for (const auto& [from, onto] : setup.Mounts)
             if (mount(from.c_str(), onto.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
                 _exit(125);
+        if (setup.User &&
+            (setgroups(0, nullptr) != 0 || setresgid(setup.User, setup.User, setup.User) != 0 ||
+             setresuid(setup.User, setup.User, setup.User) != 0))
+            _exit(125);
         int ends[2];
         if (streams == Streams::Closed) {
             close(1);
@@ -42,6 +47,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Variables
     for (std::size_t i = 1; i < argv.size(); ++i)
         arguments << QString::fromStdString(argv[i]);
     Process.setProcessEnvironment(environment);
+    Process.setWorkingDirectory(QString::fromStdString(setup.WorkingDirectory));
     Process.setStandardInputFile(QProcess::nullDevice());
     Clock.start();
     Process.start(QString::fromStdString(argv[0]), arguments);

@@ -29,6 +29,8 @@ struct ChildSetup {
     // namespace of its own; needs root.
     std::vector<std::pair<std::string, std::string>> Mounts = {};
     int IgnoredSignal = 0; // ignored from the start, as nohup ignores SIGHUP
+    unsigned User = 0;     // run as this user (and its own group) instead of root
+    std::string WorkingDirectory = {};
 };
 
 class ChildProcess {

@@ -45,6 +45,7 @@ const char Usage[] =
     "  --no-command-mode     do not answer the enter-command-mode record\n"
     "  --query-nak           do not acknowledge the configuration query\n"
     "  --set-reject          do not acknowledge the set record\n"
+    "  --set-ignored         acknowledge the set record but keep the configuration\n"
     "  --commit-never        never acknowledge the commit\n"
     "  --prefix TEXT         send TEXT before every echo\n"
     "  --garbage N           answer every record with N bytes of noise\n"
@@ -118,6 +119,8 @@ int main(int argc, char** argv) {
             settings.QueryNotAcknowledged = true;
         else if (arg == "--set-reject")
             settings.SetRejected = true;
+        else if (arg == "--set-ignored")
+            settings.SetIgnored = true;
         else if (arg == "--commit-never")
             settings.CommitNeverAcknowledged = true;
         else

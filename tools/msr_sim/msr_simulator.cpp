@@ -223,7 +223,8 @@ void CMsrSimulator::HandleRecord(const std::string& record) {
             CMsrConfiguration applied;
             ParseSimConfiguration(fields, applied);
             std::lock_guard<std::mutex> guard(Lock);
-            CurrentConfig = applied;
+            if (!Settings.SetIgnored)
+                CurrentConfig = applied;
             answer = ".";
         } else if (command == 0x09 && data.size() == 1 && CommandMode) {
             commit = true;

@@ -52,6 +52,7 @@ std::vector<std::string> SimArguments(const MsrSimSettings& s) {
                                                   {s.NoCommandMode, "--no-command-mode"},
                                                   {s.QueryNotAcknowledged, "--query-nak"},
                                                   {s.SetRejected, "--set-reject"},
+                                                  {s.SetIgnored, "--set-ignored"},
                                                   {s.CommitNeverAcknowledged, "--commit-never"}};
     for (auto [set, name] : flags)
         if (set)

@@ -21,6 +21,7 @@ struct MsrSimSettings {
     bool NoCommandMode = false; // no answer at all to the enter-command-mode record
     bool QueryNotAcknowledged = false;
     bool SetRejected = false;
+    bool SetIgnored = false; // acknowledges the set record but keeps what it had
     bool CommitNeverAcknowledged = false;
     std::string Prefix;          // bytes sent before every echo
     int GarbageBytes = 0;        // answer every record with this many bytes of noise instead

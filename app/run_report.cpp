@@ -1,0 +1,143 @@
+#include "app/run_report.h"
+
+#include "msr/shown_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using Json = nlohmann::ordered_json; // fields in the order the manual lists them
+using Member = std::uint8_t CMsrConfiguration::*;
+
+struct Field {
+    const char* Key;
+    const char* Caption;
+    Member Value;
+    bool Sentinel;
+};
+
+// In the window's order, named as the window names them.
+const Field Fields[] = {
+    {"raw_data_mode", "Raw Data Mode(AAMVA Mode)", &CMsrConfiguration::RawDataMode, false},
+    {"carriage_return", "Carriage Return Enabled", &CMsrConfiguration::CarriageReturn, false},
+    {"track1_enabled", "Track 1 Enabled", &CMsrConfiguration::Track1Enabled, false},
+    {"track2_enabled", "Track 2 Enabled", &CMsrConfiguration::Track2Enabled, false},
+    {"track3_enabled", "Track 3 Enabled", &CMsrConfiguration::Track3Enabled, false},
+    {"strip_sentinels", "Strip Sentinels", &CMsrConfiguration::StripSentinels, false},
+    {"use_custom_config", "Use Custom Config", &CMsrConfiguration::UseCustomConfig, false},
+    {"hide_error_tracks", "Hide Error Tracks", &CMsrConfiguration::HideErrorTracks, false},
+    {"track1_start_sentinel", "Start Sentinel(Track 1)", &CMsrConfiguration::Track1StartSentinel,
+     true},
+    {"track2_start_sentinel", "Start Sentinel(Track 2)", &CMsrConfiguration::Track2StartSentinel,
+     true},
+    {"track3_start_sentinel", "Start Sentinel(Track 3)", &CMsrConfiguration::Track3StartSentinel,
+     true},
+    {"end_sentinel", "End Sentinel", &CMsrConfiguration::EndSentinel, true},
+};
+
+// An 8-bit code as the character the window shows for it (U+0000 to U+00FF), in UTF-8;
+// the code 0 is the empty text of an empty field.
+std::string CharacterOf(int code) {
+    if (code <= 0)
+        return std::string();
+    if (code < 0x80)
+        return std::string(1, static_cast<char>(code));
+    return {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+}
+
+std::string Latin1Text(const std::string& bytes) {
+    std::string text;
+    for (char c : bytes)
+        text += CharacterOf(static_cast<unsigned char>(c));
+    return text;
+}
+
+Json Value(int value, bool sentinel) {
+    if (!sentinel)
+        return value != 0;
+    return {{"code", value}, {"text", CharacterOf(value)}};
+}
+
+Json Configuration(const CMsrConfiguration& configuration) {
+    Json object = Json::object();
+    for (const Field& field : Fields)
+        object[field.Key] = Value(configuration.*field.Value, field.Sentinel);
+    return object;
+}
+
+Json Nullable(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+Json PortRecord(const CPortInfo& port) {
+    return {{"name", Nullable(port.Name)},
+            {"device", port.Device},
+            {"details", Nullable(port.Details)},
+            {"stable_name", Nullable(port.StableName)},
+            {"folder", Nullable(port.Folder)},
+            {"accessible", port.Problem.empty()},
+            {"access_problem", Nullable(port.Problem)}};
+}
+
+} // namespace
+
+std::vector<CDifference> Compare(const CMsrConfiguration& reader, const CMsrConfiguration& file) {
+    std::vector<CDifference> differences;
+    for (const Field& field : Fields)
+        if (reader.*field.Value != file.*field.Value)
+            differences.push_back(
+                {field.Key, field.Caption, reader.*field.Value, file.*field.Value, field.Sentinel});
+    return differences;
+}
+
+std::string DifferenceText(const CDifference& d) {
+    const auto shown = [&](int value) {
+        if (!d.Sentinel)
+            return std::string(value ? "on" : "off");
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02x", value);
+        return value ? "\"" + ShownText(CharacterOf(value)) + "\" (" + code + ")"
+                     : std::string("empty (0x00)");
+    };
+    return d.Caption + ": reader " + shown(d.Reader) + ", file " + shown(d.File);
+}
+
+const char* StatusName(int status) {
+    const char* const names[] = {"ok", "usage", "file", "not-claimed", "not-accepted", "differs"};
+    if (status >= 0 && status < 6)
+        return names[status];
+    return status > 128 ? "stopped" : "unknown";
+}
+
+std::string CRunReport::Json() const {
+    ::Json record = {{"action", Action}};
+    if (Action != "list-ports")
+        record.update({{"port", Port}, {"baud", Baud}, {"file", File}});
+    record["status"] = Status;
+    record["status_name"] = StatusName(Status);
+    if (Action == "list-ports") {
+        record["ports"] = ::Json::array();
+        for (const CPortInfo& port : Ports)
+            record["ports"].push_back(PortRecord(port));
+        record["unnamed"] = ::Json::array();
+        for (const CPortInfo& device : Unnamed)
+            record["unnamed"].push_back(PortRecord(device));
+    } else {
+        const bool failed = Failure.Cause != ClaimCause::None;
+        record["cause"] = failed ? ::Json(ClaimCauseName(Failure.Cause)) : ::Json(nullptr);
+        record["cause_text"] = failed ? ::Json(Failure.Text) : ::Json(nullptr);
+        record["firmware"] = Firmware ? ::Json(Latin1Text(*Firmware)) : ::Json(nullptr);
+        record["configuration"] = Reader ? Configuration(*Reader) : ::Json(nullptr);
+        record["differences"] = ::Json::array();
+        for (const CDifference& d : Differences)
+            record["differences"].push_back({{"setting", d.Key},
+                                             {"caption", d.Caption},
+                                             {"reader", Value(d.Reader, d.Sentinel)},
+                                             {"file", Value(d.File, d.Sentinel)}});
+        record["changed"] = Changed;
+    }
+    record["seconds"] = std::round(Seconds * 1000) / 1000;
+    return record.dump(-1, ' ', false, ::Json::error_handler_t::replace);
+}

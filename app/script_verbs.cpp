@@ -1,0 +1,168 @@
+#include "app/script_verbs.h"
+
+#include "app/console_user_dialogs.h"
+#include "app/messages.h"
+#include "config_file/configuration_file.h"
+#include "msr/msr_connection.h"
+#include "msr/shown_text.h"
+#include "msr/stop_request.h"
+
+#include <cstdio>
+
+namespace {
+
+using Icon = UserDialogs::Icon;
+
+class VerbRun {
+  public:
+    explicit VerbRun(CConfigApp& app)
+        : App(app), Report(app.Report),
+          About(ShownText(app.BatchPort) + " " + ShownText(app.BatchFile)), Lines(About) {}
+
+    int Read();
+    int Verify();
+    int Ensure();
+
+  private:
+    // A result line, on standard output unless that holds the file or the JSON record.
+    void Result(const std::string& text, bool outputTaken = false) {
+        if (App.Options.Json || outputTaken) {
+            Lines.Say(text);
+            return;
+        }
+        std::printf("%s: %s\n", About.c_str(), text.c_str());
+        std::fflush(stdout);
+    }
+    void Error(const std::string& text, const std::string& caption = Messages::ErrorCaption,
+               Icon icon = Icon::Exclamation) {
+        if (!StopRequested())
+            Lines.ShowMessage(text, caption, UserDialogs::Buttons::Ok, icon);
+    }
+    bool Load(CMsrConfiguration& file) {
+        ConfigFileContent content;
+        const ConfigFileResult result = ReadConfigurationFile(App.BatchFile, content);
+        if (result != ConfigFileResult::Ok) {
+            Error(Messages::LoadFailed(result));
+            return false;
+        }
+        file = ConfigurationOf(content);
+        return true;
+    }
+    bool Claim() {
+        Connection = ClaimMsr(App.BatchPort, App.BatchBaud, &Report.Failure);
+        if (!Connection) {
+            Error(Messages::NotClaimed, Messages::ErrorCaption, Icon::None);
+            return false;
+        }
+        Report.Reader = Connection->Configuration;
+        Report.Firmware = Connection->FirmwareRevision;
+        return true;
+    }
+    // One line per setting where the reader differs from the file.
+    int Differs(const std::vector<CDifference>& differences) {
+        Report.Differences = differences;
+        for (const CDifference& difference : differences)
+            Result(DifferenceText(difference));
+        return ExitDiffers;
+    }
+
+    CConfigApp& App;
+    CRunReport& Report;
+    const std::string About; // the port and the file, naming every line
+    ConsoleUserDialogs Lines;
+    std::unique_ptr<CMsrConnection> Connection;
+};
+
+int VerbRun::Read() {
+    const bool toOutput = App.BatchFile == "-";
+    std::optional<ConfigFileContent> content;
+    const auto claimed = [&]() -> std::optional<ConfigFileContent> {
+        if (Claim())
+            content = ContentOf(Connection->Configuration);
+        Connection.reset(); // released before anything is written
+        return content;
+    };
+    const ConfigFileResult result =
+        toOutput ? (claimed(), content ? ConfigFileResult::Ok : ConfigFileResult::Withdrawn)
+                 : WriteConfigurationFile(App.BatchFile, claimed);
+    if (!content)
+        return result == ConfigFileResult::CannotOpen
+                   ? (Error(Messages::CannotOpenTarget), ExitLoadFailed)
+                   : ExitNotClaimed;
+    if (toOutput) {
+        const std::string text = FormatConfigurationFile(*content);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    } else if (result != ConfigFileResult::Ok) {
+        Error(Messages::CannotWriteTarget);
+        return ExitLoadFailed;
+    }
+    Result("firmware revision " + ShownText(*Report.Firmware), toOutput);
+    return ExitOk;
+}
+
+int VerbRun::Verify() {
+    CMsrConfiguration file;
+    if (!Load(file))
+        return ExitLoadFailed;
+    if (!Claim())
+        return ExitNotClaimed;
+    Connection.reset();
+    const std::vector<CDifference> differences = Compare(*Report.Reader, file);
+    if (!differences.empty())
+        return Differs(differences);
+    Result("the MSR holds the file's configuration");
+    return ExitOk;
+}
+
+int VerbRun::Ensure() {
+    CMsrConfiguration file;
+    if (!Load(file))
+        return ExitLoadFailed;
+    if (!Claim())
+        return ExitNotClaimed;
+    Report.Differences = Compare(*Report.Reader, file);
+    if (Report.Differences.empty()) {
+        Connection.reset();
+        Result("unchanged");
+        return ExitOk;
+    }
+    // Written, committed and read back, as a device programmer verifies what it wrote.
+    Connection->Configuration = file;
+    const bool applied = Connection->ApplyConfiguration();
+    if (!applied)
+        Error(Messages::ApplyFailed, App.ApplicationName, Icon::None);
+    const bool committed = applied && Connection->CommitConfiguration();
+    if (applied && !committed)
+        Error(Messages::CommitFailed, App.ApplicationName, Icon::None);
+    Report.Changed = applied;
+    if (!committed)
+        return ExitNotAccepted;
+    if (!Connection->QueryConfiguration()) {
+        Error("The MSR did not answer when its configuration was read back.", App.ApplicationName,
+              Icon::None);
+        return ExitNotAccepted;
+    }
+    const std::vector<CDifference> differences = Compare(Connection->Configuration, file);
+    Connection.reset();
+    if (!differences.empty())
+        return Differs(differences);
+    Result("changed");
+    return ExitOk;
+}
+
+} // namespace
+
+int RunScriptVerb(CConfigApp& app) {
+    VerbRun run(app);
+    switch (app.Options.What) {
+    case Verb::Read:
+        return run.Read();
+    case Verb::Verify:
+        return run.Verify();
+    case Verb::Ensure:
+        return run.Ensure();
+    default:
+        return ExitBadCommandLine;
+    }
+}
