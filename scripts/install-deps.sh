@@ -15,6 +15,7 @@ test_packages=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev dpkg-dev
   xdotool imagemagick
+  ansible-core # the fleet guide's playbook
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis
 )
 

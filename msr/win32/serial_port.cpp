@@ -15,8 +15,9 @@ std::string SystemErrorText(DWORD error) {
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                    text, sizeof text, nullptr);
     std::string line = text;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
-        line.pop_back();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' ||
+                             line.back() == '.'))
+        line.pop_back(); // the cause line ends the sentence itself
     return line.empty() ? "error " + std::to_string(error) : line;
 }
 } // namespace

@@ -6,7 +6,7 @@
 # Usage, in a Wine session: tests/windows/e2e.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
 : "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
-linux=$(realpath "$1") windows=$(realpath "$2")
+linux=$(realpath "$1") windows=$(realpath "$2") root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -45,7 +45,39 @@ xdotool windowfocus --sync "$box" key Return
 wait "$program" || status=$?
 check "missing port: status" 3 "$status"
 check "missing port: log lines" "$(for i in {1..10}; do
-  printf 'Error opening com port : 4\nError restoring functional mode.\n'; done)" "$(tr -d '\r' <"$work/err")"
+  printf 'Error opening com port : 4\nError restoring functional mode.\n'; done
+  echo 'No MSR claimed on COM4 (no-device): COM4: File not found.')" "$(tr -d '\r' <"$work/err")"
+
+# Nobody can see a window station of its own: no box waits, each run ends with its status,
+# and the reader is always returned to functional mode.
+printf 'ZYN MSR Configuration File\n1c%%;+?\n' >"$work/default.txt" # custom configuration off
+hidden() { # FILE PORT: the status of a batch run in a hidden window station
+  local status=0
+  wine "$windows/hidden_station.exe" 60 "$windows/msrconfig.exe" \
+    'Z:'"${work//\//\\}"'\'"$1,$2" >/dev/null 2>&1 || status=$?
+  echo "$status"
+}
+sim "$WINEPREFIX/dosdevices" com3
+check "hidden station: file not loaded" 2 "$(hidden missing.txt COM3)"
+check "hidden station: no reader" 3 "$(hidden config.txt COM4)"
+check "hidden station: question answered No" 0 "$(hidden default.txt COM3)"
+check "hidden station: the reader released" :0100001111DD "$(records "${pids[-1]}" com3 | tail -n 1)"
+
+# The fleet guide's detection and remediation scripts, under Wine's cmd.
+printf 'ZYN MSR Configuration File\n1d%%;+!\n' >"$work/other.txt"
+fleet() { # SCRIPT: its output and status
+  local status=0 out
+  out=$(MSR_FILE='Z:'"${work//\//\\}"'\other.txt' MSR_PORT=COM3 \
+    MSRCONFIG='Z:'"${windows//\//\\}"'\msrconfig.exe' \
+    wine cmd /c 'Z:'"${root//\//\\}"'\docs\fleet\windows\'"$1" 2>/dev/null) || status=$?
+  echo "$(tr -d '\r' <<<"$out") $status"
+}
+sim "$WINEPREFIX/dosdevices" com3
+check "fleet: detected as differing" " 1" "$(fleet detect.cmd)"
+check "fleet: remediated" " 0" "$(fleet remediate.cmd)"
+check "fleet: detected as holding it" "COM3 holds the prepared configuration 0" "$(fleet detect.cmd)"
+check "fleet: remediated again" " 0" "$(fleet remediate.cmd)"
+check "fleet: written once" 1 "$(records "${pids[-1]}" com3 | grep -c '^:06')"
 
 # The window: Get, then Commit, from the keyboard as a person would; Escape closes it.
 sim "$WINEPREFIX/dosdevices" com3
