@@ -16,6 +16,7 @@ test_packages=(
   clang libclang-rt-14-dev dpkg-dev
   xdotool imagemagick
   ansible-core # the fleet guide's playbook
+  time # the benchmark's memory figures
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis
 )
 

@@ -77,6 +77,7 @@ if has package; then
     test -f /usr/share/applications/msrconfig.desktop
     test -f /usr/share/icons/hicolor/scalable/apps/msrconfig.svg
     test -f /usr/share/man/man1/msrconfig.1 && test -f /usr/share/man/man1/msr-sim.1
+    test -f /usr/lib/msrconfig/msrconfig-window.so
   fi
 fi
 

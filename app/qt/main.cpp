@@ -1,18 +1,16 @@
 // msrconfig: reads, changes and stores the configuration of a magnetic stripe reader.
 #include "app/command_line.h"
 #include "app/config_app.h"
-#include "app/config_dlg.h"
 #include "app/process_guard.h"
-#include "app/qt/config_window.h"
-#include "app/qt/qt_user_dialogs.h"
 #include "app/start_up.h"
 
-#include <QApplication>
-#include <QFile>
-#include <QFileInfo>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +25,27 @@ bool HasDisplay() {
         (std::strncmp(platform, "offscreen", 9) == 0 || std::strncmp(platform, "minimal", 7) == 0))
         return false;
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || (platform && *platform);
+}
+
+// The window's module: installed in ../lib/msrconfig beside bin, or beside the program in a
+// build folder.
+bool ShowWindow(CConfigApp& app, char* programName) {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string program(self, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const std::string folder = program.substr(0, program.rfind('/') + 1);
+    for (const std::string& module :
+         {folder + "../lib/msrconfig/msrconfig-window.so", folder + "msrconfig-window.so"}) {
+        if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            using Show = void (*)(CConfigApp&, char*);
+            if (auto show = reinterpret_cast<Show>(dlsym(handle, "MsrconfigShowWindow"))) {
+                show(app, programName);
+                return true;
+            }
+        }
+    }
+    std::fprintf(stderr, "msrconfig: the window cannot be shown: %s\n", dlerror());
+    return false;
 }
 
 } // namespace
@@ -44,19 +63,7 @@ int main(int argc, char** argv) {
     const std::string commandLine = JoinArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto status = StartWithoutWindow(commandLine, here, app))
         return *status;
-
-    // Qt sees only the program's name: the arguments are ours, even one named -style.
-    int qtArgc = 1;
-    QApplication application(qtArgc, argv);
-    app.ApplicationName =
-        QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName())
-            .toStdString();
-
-    ConfigWindow window;
-    QtUserDialogs dialogs;
-    dialogs.SetParent(&window);
-    CConfigDlg dlg(app, window, dialogs);
-    window.SetHandler(&dlg);
-    dlg.RunModal();
+    if (!ShowWindow(app, argv[0]))
+        return ExitBadCommandLine;
     return FinishRun(app);
 }
