@@ -97,6 +97,13 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
     return true;
 }
 
+std::string Unquoted(const std::string& text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+        text.find('"', 1) == text.size() - 1)
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
 bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error) {
     batch = BatchArguments{};
     std::size_t start = text.find_first_not_of(" \t");

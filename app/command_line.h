@@ -42,6 +42,10 @@ std::string CommandLineAfterProgramName(const std::string& commandLine);
 // given as "./--name".
 bool TakeOptions(std::string& text, CommandOptions& options, std::string& error);
 
+// A text wholly in quotation marks, as PowerShell, Explorer shortcuts and cmd's completion pass
+// a Windows path with blanks, stands for what is inside; a quotation mark anywhere else stays.
+std::string Unquoted(const std::string& text);
+
 // Commas separate (a run of them is one separator); blanks and quotation marks are kept;
 // port and baud default to COM3 and 19200. Over-long tokens are refused, never cut: false
 // with a one-line reason in `error`.

@@ -142,13 +142,14 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
                                       CConfigApp& app) {
     std::string text = commandLine, error;
     BatchArguments batch;
-    if (!TakeOptions(text, app.Options, error) || !ParseCommandLine(text, batch, error)) {
+    if (!TakeOptions(text, app.Options, error) ||
+        !ParseCommandLine(frontEnd.UnquotePaths ? Unquoted(text) : text, batch, error)) {
         std::fprintf(stderr, "msrconfig: %s\n", ShownText(error).c_str());
         PrintUsage(stderr, frontEnd.BatchNote);
         return ExitBadCommandLine;
     }
     app.BatchMode = batch.BatchMode ? 1 : 0;
-    app.BatchFile = batch.BatchFile;
+    app.BatchFile = frontEnd.UnquotePaths ? Unquoted(batch.BatchFile) : batch.BatchFile;
     app.BatchPort = batch.BatchPort;
     app.BatchBaud = batch.BatchBaud;
     CRunReport& report = app.Report;

@@ -18,6 +18,8 @@ struct FrontEnd {
     const char* BatchNote = "";
     // Why the window cannot open, for a start without a batch run where nobody is present.
     const char* NoWindowNote = "";
+    // Windows: a batch text or a file wholly in quotation marks stands for what is inside.
+    bool UnquotePaths = false;
 };
 
 // The exit status when the run is over, or none when the window is to run next, with `app`

@@ -1,7 +1,8 @@
 # Writes the Windows resource script from the window's layout table, so that the layout
 # keeps one source: the main dialog (template 102), its tooltips as a string table keyed
-# by control identifier, the About box (template 100) and the icon (resource 128).
-# cmake -DLAYOUT=... -DICON=... -DVERSION=... -DOUTPUT=... -P layout_to_rc.cmake
+# by control identifier, the About box (template 100), the icon (resource 128) and the
+# application manifest.
+# cmake -DLAYOUT=... -DICON=... -DMANIFEST=... -DVERSION=... -DOUTPUT=... -P layout_to_rc.cmake
 cmake_minimum_required(VERSION 3.22)
 file(STRINGS "${LAYOUT}" lines ENCODING UTF-8)
 
@@ -83,17 +84,20 @@ rc_text(about_version "Version ${VERSION}")
 file(WRITE "${OUTPUT}" "// Generated from main_window.layout; do not edit.
 #include <windows.h>
 
+1 RT_MANIFEST \"${MANIFEST}\"
 128 ICON \"${ICON}\"
 
-${template} DIALOG 0, 0, ${width}, ${height}
-STYLE DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE
+// Without WS_VISIBLE: the window shows itself once initialised, and a batch run that ends
+// in its initialisation never shows it.
+${template} DIALOGEX 0, 0, ${width}, ${height}
+STYLE DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
 EXSTYLE WS_EX_APPWINDOW
 CAPTION ${caption_text}
 FONT 8, \"MS Sans Serif\"
 BEGIN
 ${controls}END
 
-100 DIALOG 0, 0, 220, 62
+100 DIALOGEX 0, 0, 220, 62
 STYLE DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
 CAPTION ${about_caption}
 FONT 8, \"MS Sans Serif\"

@@ -2,21 +2,23 @@
 
 #include "app/config_dlg.h"
 #include "msr/stop_request.h"
+#include "msr/win32/wide_text.h"
 
 #include <commctrl.h>
-#include <vector>
 
 namespace {
 
 constexpr int MainTemplate = 102;
 constexpr int AboutTemplate = 100;
 constexpr int IconResource = 128;
-constexpr int DialogResource = 5; // RT_DIALOG
 constexpr UINT AboutCommand = 0x0010;
 constexpr UINT_PTR StopTimer = 1;
-constexpr int ToolTipMaxWidth = 320;
+constexpr int ToolTipMaxWidth = 320; // pixels at 96 dots per inch
+constexpr UINT_PTR SentinelFilter = 1, EntryTipsFilter = 2;
+const int SentinelFields[] = {IDC_TRACK1_START, IDC_TRACK2_START, IDC_TRACK3_START,
+                              IDC_END_SENTINEL};
 
-// Centres `window` over `area` (screen coordinates).
+// Centres `window` over `area` (screen coordinates), frames included.
 void Centre(HWND window, const RECT& area) {
     RECT own;
     GetWindowRect(window, &own);
@@ -40,27 +42,60 @@ INT_PTR CALLBACK AboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// The window's dots per inch, where the system tells them per window (Windows 10 and later).
+UINT WindowDpi(HWND window) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow")));
+    if (getDpi)
+        return getDpi(window);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return static_cast<UINT>(dpi);
+}
+
+// A sentinel is one byte: characters above U+00FF have none and are refused, as on Linux,
+// whatever the system's code page.
+LRESULT CALLBACK FilterSentinel(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR) {
+    if ((message == WM_CHAR || message == WM_IME_CHAR) && wParam > 0xFF) {
+        MessageBeep(MB_OK);
+        return 0;
+    }
+    if (message == WM_PASTE && OpenClipboard(edit)) {
+        std::string bytes;
+        bool fits = true;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+                fits = WideToLatin1(text, bytes);
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        if (!fits) {
+            MessageBeep(MB_OK);
+            return 0;
+        }
+    }
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
 } // namespace
 
 ConfigWindow::ConfigWindow(HINSTANCE instance) : Instance(instance) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    // Created hidden: the initialisation, and a batch run, come before the window shows.
-    HRSRC found =
-        FindResourceA(instance, MAKEINTRESOURCEA(MainTemplate), MAKEINTRESOURCEA(DialogResource));
-    const auto* bytes =
-        found ? static_cast<const BYTE*>(LockResource(LoadResource(instance, found))) : nullptr;
-    if (!bytes)
+    // The template has no WS_VISIBLE: the initialisation, and a batch run, come first.
+    CreateDialogParamW(instance, MAKEINTRESOURCEW(MainTemplate), nullptr, DialogProc,
+                       reinterpret_cast<LPARAM>(this));
+    if (!Dialog)
         return; // no template linked in: no window, and every control reads as empty
-    std::vector<BYTE> copy(bytes, bytes + SizeofResource(instance, found));
-    auto* style = reinterpret_cast<DWORD*>(copy.data()); // a DLGTEMPLATE starts with its style
-    *style &= ~static_cast<DWORD>(WS_VISIBLE);
-    CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr,
-                               DialogProc, reinterpret_cast<LPARAM>(this));
+    for (int id : SentinelFields)
+        SetWindowSubclass(GetDlgItem(Dialog, id), FilterSentinel, SentinelFilter, 0);
     // A stop (Ctrl-C, Ctrl-Break, the console closing) is looked at from whichever message
     // loop runs: the window's, or that of a box a batch run opens before the window shows.
-    if (Dialog)
-        SetTimer(Dialog, StopTimer, 100, nullptr);
+    SetTimer(Dialog, StopTimer, 100, nullptr);
 }
 
 ConfigWindow::~ConfigWindow() {
@@ -74,17 +109,19 @@ ConfigWindow::~ConfigWindow() {
 
 INT_PTR CALLBACK ConfigWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
         reinterpret_cast<ConfigWindow*>(lParam)->Dialog = dialog;
         return TRUE;
     }
-    auto* window = reinterpret_cast<ConfigWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    auto* window = reinterpret_cast<ConfigWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
     return window ? window->Handle(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM) {
+INT_PTR ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_PORT && HIWORD(wParam) == CBN_DROPDOWN)
+            WatchPortList();
         Command(LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     case WM_CLOSE:
@@ -99,8 +136,17 @@ INT_PTR ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM) {
     case WM_PAINT:
         return PaintMinimised();
     case WM_QUERYDRAGICON:
-        SetWindowLongPtrA(Dialog, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(Icon));
+        SetWindowLongPtrW(Dialog, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(Icon));
         return TRUE;
+    case WM_DPICHANGED: {
+        // The system scales the dialog; the tips' width and the small icon follow.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(Dialog, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        ScaleToDpi();
+        return TRUE;
+    }
     case WM_TIMER:
         if (wParam == StopTimer && StopRequested() && Handler) {
             KillTimer(Dialog, StopTimer);
@@ -126,7 +172,7 @@ void ConfigWindow::Command(int id, int code) {
         HWND focused = GetFocus();
         Handler->OnClicked(id);
         if (focused && IsWindowEnabled(focused) && IsWindowVisible(Dialog))
-            SendMessageA(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focused), TRUE);
+            SendMessageW(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focused), TRUE);
     }
 }
 
@@ -135,7 +181,7 @@ bool ConfigWindow::PaintMinimised() {
         return false;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Dialog, &paint);
-    SendMessageA(Dialog, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    SendMessageW(Dialog, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client;
     GetClientRect(Dialog, &client);
     const int width = GetSystemMetrics(SM_CXICON), height = GetSystemMetrics(SM_CYICON);
@@ -153,13 +199,17 @@ void ConfigWindow::SetChecked(int id, bool checked) {
 }
 
 std::string ConfigWindow::Text(int id) const {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(GetDlgItem(Dialog, id))), '\0');
-    GetDlgItemTextA(Dialog, id, text.data(), static_cast<int>(text.size() + 1));
-    return text;
+    HWND item = GetDlgItem(Dialog, id);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(item, text.data(), int(text.size()))));
+    std::string bytes;
+    WideToLatin1(text, bytes); // the sentinel fields hold nothing above U+00FF
+    return bytes;
 }
 
 void ConfigWindow::SetText(int id, const std::string& text) {
-    SetDlgItemTextA(Dialog, id, text.c_str()); // an edit field reports EN_CHANGE as for typing
+    // An edit field reports EN_CHANGE as for typing.
+    SetDlgItemTextW(Dialog, id, Latin1ToWide(text).c_str());
 }
 
 bool ConfigWindow::IsEnabled(int id) const {
@@ -171,43 +221,118 @@ void ConfigWindow::SetEnabled(int id, bool enabled) {
 }
 
 void ConfigWindow::ClearList(int id) {
-    SendDlgItemMessageA(Dialog, id, CB_RESETCONTENT, 0, 0);
+    SendDlgItemMessageW(Dialog, id, CB_RESETCONTENT, 0, 0);
+    EntryTips.erase(id);
 }
 
 void ConfigWindow::AddListEntry(int id, const std::string& text) {
-    SendDlgItemMessageA(Dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendDlgItemMessageW(Dialog, id, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(Latin1ToWide(text).c_str()));
 }
 
 void ConfigWindow::SelectListEntry(int id, int index) {
-    SendDlgItemMessageA(Dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendDlgItemMessageW(Dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 std::string ConfigWindow::SelectedListText(int id) const {
-    const LRESULT index = SendDlgItemMessageA(Dialog, id, CB_GETCURSEL, 0, 0);
-    const LRESULT length = SendDlgItemMessageA(Dialog, id, CB_GETLBTEXTLEN, index, 0);
+    const LRESULT index = SendDlgItemMessageW(Dialog, id, CB_GETCURSEL, 0, 0);
+    const LRESULT length = SendDlgItemMessageW(Dialog, id, CB_GETLBTEXTLEN, index, 0);
     if (index == CB_ERR || length == CB_ERR)
         return std::string();
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    SendDlgItemMessageA(Dialog, id, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendDlgItemMessageW(Dialog, id, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
-    return text;
+    std::string bytes;
+    WideToLatin1(text, bytes);
+    return bytes;
+}
+
+void ConfigWindow::SetListEntryToolTip(int id, int index, const std::string& text) {
+    auto& tips = EntryTips[id];
+    if (tips.size() <= static_cast<std::size_t>(index))
+        tips.resize(static_cast<std::size_t>(index) + 1);
+    tips[static_cast<std::size_t>(index)] = Wide(text);
+}
+
+std::string ConfigWindow::EntryToolTip(int id, int index) const {
+    const auto tips = EntryTips.find(id);
+    if (tips == EntryTips.end() || index < 0 ||
+        static_cast<std::size_t>(index) >= tips->second.size())
+        return std::string();
+    return Utf8(tips->second[static_cast<std::size_t>(index)]);
+}
+
+// The port list's drop-down shows a tip for the entry under the pointer: where it leads.
+void ConfigWindow::WatchPortList() {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    if (!ToolTip || !GetComboBoxInfo(GetDlgItem(Dialog, IDC_PORT), &info) || !info.hwndList ||
+        info.hwndList == PortList)
+        return;
+    PortList = info.hwndList;
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(PortList);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(ToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SetWindowSubclass(PortList, &ConfigWindow::FollowPointer, EntryTipsFilter,
+                      reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK ConfigWindow::FollowPointer(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR, DWORD_PTR self) {
+    auto* window = reinterpret_cast<ConfigWindow*>(self);
+    if (message == WM_MOUSEMOVE)
+        window->ShowEntryTip(
+            static_cast<int>(LOWORD(SendMessageW(list, LB_ITEMFROMPOINT, 0, lParam))));
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+void ConfigWindow::ShowEntryTip(int index) {
+    if (index == TippedEntry)
+        return;
+    TippedEntry = index;
+    const std::wstring text = Wide(EntryToolTip(IDC_PORT, index));
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = Dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(PortList);
+    tool.lpszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(ToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void ConfigWindow::DecorateWindow() {
     if (HMENU menu = GetSystemMenu(Dialog, FALSE)) {
-        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(menu, MF_STRING, AboutCommand, "&About Tavlon...");
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, AboutCommand, L"&About Tavlon...");
     }
-    Icon = LoadIconA(Instance, MAKEINTRESOURCEA(IconResource));
-    SmallIcon = static_cast<HICON>(LoadImageA(Instance, MAKEINTRESOURCEA(IconResource), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXSMICON),
-                                              GetSystemMetrics(SM_CYSMICON), 0));
-    SendMessageA(Dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
-    SendMessageA(Dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon));
+    Icon = LoadIconW(Instance, MAKEINTRESOURCEW(IconResource));
+    SendMessageW(Dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
+    ScaleToDpi();
+}
+
+void ConfigWindow::ScaleToDpi() {
+    const int dpi = static_cast<int>(WindowDpi(Dialog));
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    const auto metrics = reinterpret_cast<MetricsForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32"), "GetSystemMetricsForDpi")));
+    const int width = metrics ? metrics(SM_CXSMICON, UINT(dpi)) : GetSystemMetrics(SM_CXSMICON);
+    const int height = metrics ? metrics(SM_CYSMICON, UINT(dpi)) : GetSystemMetrics(SM_CYSMICON);
+    if (HICON small = static_cast<HICON>(
+            LoadImageW(Instance, MAKEINTRESOURCEW(IconResource), IMAGE_ICON, width, height, 0))) {
+        SendMessageW(Dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+        if (SmallIcon)
+            DestroyIcon(SmallIcon);
+        SmallIcon = small;
+    }
+    if (ToolTip)
+        SendMessageW(ToolTip, TTM_SETMAXTIPWIDTH, 0, MulDiv(ToolTipMaxWidth, dpi, 96));
 }
 
 bool ConfigWindow::CreateToolTips() {
-    ToolTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+    ToolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Dialog,
                               nullptr, Instance, nullptr);
     if (!ToolTip)
@@ -215,33 +340,35 @@ bool ConfigWindow::CreateToolTips() {
     // One tool per control with a text in the string table, keyed by its identifier.
     for (HWND control = GetWindow(Dialog, GW_CHILD); control;
          control = GetWindow(control, GW_HWNDNEXT)) {
-        char text[1024];
+        wchar_t text[1024];
         const int id = GetDlgCtrlID(control);
-        if (id <= 0 || LoadStringA(Instance, static_cast<UINT>(id), text, sizeof text) <= 0)
+        if (id <= 0 || LoadStringW(Instance, static_cast<UINT>(id), text, 1024) <= 0)
             continue;
-        TOOLINFOA tool = {};
-        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = Dialog;
         tool.uId = reinterpret_cast<UINT_PTR>(control);
         tool.lpszText = text;
-        SendMessageA(ToolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(ToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
-    SendMessageA(ToolTip, TTM_SETMAXTIPWIDTH, 0, ToolTipMaxWidth);
+    ScaleToDpi();
     return true;
 }
 
 int ConfigWindow::RunModal() {
-    RECT work;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    Centre(Dialog, work);
+    // Centred in the work area of the monitor it is on, frames included.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(Dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    Centre(Dialog, monitor.rcWork);
     ShowWindow(Dialog, SW_SHOW);
     SetForegroundWindow(Dialog);
     MSG message;
-    while (!Ended && GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageA(Dialog, &message)) {
+    while (!Ended && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(Dialog, &message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
     return Result;
@@ -251,7 +378,7 @@ void ConfigWindow::EndDialog(int result) {
     Ended = true;
     Result = result;
     ShowWindow(Dialog, SW_HIDE);
-    PostMessageA(Dialog, WM_NULL, 0, 0); // wakes the loop
+    PostMessageW(Dialog, WM_NULL, 0, 0); // wakes the loop
 }
 
 void ConfigWindow::SetBusy(bool busy) {
@@ -264,10 +391,10 @@ void ConfigWindow::DropQueuedInput() {
                                            {WM_MOUSEFIRST, WM_MOUSELAST},
                                            {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
     for (auto [first, last] : input)
-        while (PeekMessageA(&message, nullptr, first, last, PM_REMOVE)) {
+        while (PeekMessageW(&message, nullptr, first, last, PM_REMOVE)) {
         }
 }
 
 void ConfigWindow::ShowAbout() {
-    DialogBoxParamA(Instance, MAKEINTRESOURCEA(AboutTemplate), Dialog, AboutProc, 0);
+    DialogBoxParamW(Instance, MAKEINTRESOURCEW(AboutTemplate), Dialog, AboutProc, 0);
 }

@@ -1,10 +1,14 @@
 // The Win32 front-end of the main window: dialog template 102 (generated from the layout
-// table), the controls seam over its dialog items, tooltips from the string table, the
-// system menu's About entry, the minimised painting, and the modal message loop.
+// table), the controls seam over its dialog items (texts as U+0000-U+00FF, one per byte),
+// tooltips from the string table and where each port leads, the system menu's About entry,
+// the scaling to each monitor's DPI, the minimised painting, and the modal message loop.
 #pragma once
 
 #include "app/dialog_controls.h"
 
+#include <map>
+#include <string>
+#include <vector>
 #include <windows.h>
 
 class CConfigDlg;
@@ -32,8 +36,9 @@ class ConfigWindow : public DialogControls {
     void AddListEntry(int id, const std::string& text) override;
     void SelectListEntry(int id, int index) override;
     std::string SelectedListText(int id) const override;
-    // A drop-down list here has no tips per entry; the names are the system's own.
-    void SetListEntryToolTip(int, int, const std::string&) override {}
+    // Shown for the entry under the pointer while the list is dropped down.
+    void SetListEntryToolTip(int id, int index, const std::string& text) override;
+    std::string EntryToolTip(int id, int index) const;
     void DecorateWindow() override;
     bool CreateToolTips() override;
     int RunModal() override;
@@ -46,6 +51,11 @@ class ConfigWindow : public DialogControls {
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int code);
     bool PaintMinimised();
+    void ScaleToDpi();
+    void WatchPortList();
+    void ShowEntryTip(int index);
+    static LRESULT CALLBACK FollowPointer(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR, DWORD_PTR self);
 
     HINSTANCE Instance;
     HWND Dialog = nullptr;
@@ -53,6 +63,9 @@ class ConfigWindow : public DialogControls {
     HICON Icon = nullptr;
     HICON SmallIcon = nullptr;
     CConfigDlg* Handler = nullptr;
+    std::map<int, std::vector<std::wstring>> EntryTips;
+    HWND PortList = nullptr; // the port list's drop-down, once it has been shown
+    int TippedEntry = -1;
     bool Ended = false;
     int Result = 0;
 };

@@ -1,4 +1,5 @@
-// msrconfig.exe: reads, changes and stores the configuration of a magnetic stripe reader.
+// msrconfig.exe, and its console twin msrconfig.com: reads, changes and stores the
+// configuration of a magnetic stripe reader.
 #include "app/command_line.h"
 #include "app/config_app.h"
 #include "app/config_dlg.h"
@@ -6,19 +7,33 @@
 #include "app/start_up.h"
 #include "app/win32/config_window.h"
 #include "app/win32/win32_user_dialogs.h"
+#include "msr/win32/wide_text.h"
 
 #include <cstdio>
 #include <windows.h>
 
 namespace {
 
-// The executable's file name without its extension.
+// The installer and uninstaller look for it, and wait while msrconfig runs.
+constexpr wchar_t RunningMutex[] = L"Global\\msrconfig-running";
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// The executable's file name without its extension: "My Tool.v2.exe" is "My Tool.v2".
 std::string ProgramName() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string name(path, length);
-    name = name.substr(name.find_last_of("\\/") + 1);
-    return name.substr(0, name.rfind('.'));
+    std::wstring name = ProgramPath();
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    return Utf8(name.substr(0, name.rfind(L'.')));
 }
 
 // False where no person can answer a box: a service in session 0, or a window station that is
@@ -29,26 +44,67 @@ bool SomeoneCanSeeWindows() {
         return false;
     USEROBJECTFLAGS flags = {};
     DWORD needed = 0;
-    return !GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+    return !GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
                                       &needed) ||
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-} // namespace
+#ifdef MSRCONFIG_CONSOLE
+// The console twin given no arguments: the window is msrconfig.exe's, which it starts beside
+// itself without waiting, as cmd does for a windowed program.
+int StartWindowedTwin() {
+    std::wstring program = ProgramPath();
+    program = program.substr(0, program.rfind(L'.')) + L".exe";
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        std::fprintf(stderr, "msrconfig: cannot start %s\n", Utf8(program).c_str());
+        return ExitBadCommandLine;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ExitOk;
+}
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+// Lines in UTF-8 show as such in the console; its code page is given back at the end.
+UINT consoleCodePage = 0;
+void RestoreConsoleCodePage() {
+    SetConsoleOutputCP(consoleCodePage);
+}
+#endif
+
+int Run(HINSTANCE instance) {
+    // Held until the process ends.
+    [[maybe_unused]] HANDLE running = CreateMutexW(nullptr, FALSE, RunningMutex);
     OpenStandardStreams();
     InstallStopSignals();
     CConfigApp app;
     FrontEnd here;
     here.PersonPresent = SomeoneCanSeeWindows();
-    here.BatchNote = "From a console or script: start /wait msrconfig FILE,COM3,19200";
+    here.UnquotePaths = true;
+#ifdef MSRCONFIG_CONSOLE
+    here.BatchNote = "In a console, msrconfig runs msrconfig.com, which waits and returns the "
+                     "status.";
+    if ((consoleCodePage = GetConsoleOutputCP()) != 0) {
+        SetConsoleOutputCP(CP_UTF8);
+        std::atexit(RestoreConsoleCodePage);
+    }
+#else
+    here.BatchNote = "From a console, run msrconfig.com (typed as msrconfig), which waits.";
+#endif
     here.NoWindowNote = "msrconfig: nobody can see a window here (a service, or a window "
                         "station that is not shown); give a FILE to apply.\n";
-    // The command line as the system hands it: quotation marks are the user's, and kept.
-    std::string text = CommandLineAfterProgramName(GetCommandLineA());
+    // The command line as the system hands it: quotation marks are the user's.
+    std::string text = CommandLineAfterProgramName(Utf8(GetCommandLineW()));
     if (text == "/?")
         text = "--help";
+#ifdef MSRCONFIG_CONSOLE
+    if (text.find_first_not_of(" \t") == std::string::npos)
+        return StartWindowedTwin();
+#endif
     if (const auto status = StartWithoutWindow(text, here, app))
         return *status;
     app.ApplicationName = ProgramName();
@@ -61,3 +117,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     dlg.RunModal();
     return FinishRun(app);
 }
+
+} // namespace
+
+#ifdef MSRCONFIG_CONSOLE
+int wmain() {
+    return Run(GetModuleHandleW(nullptr));
+}
+#else
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    return Run(instance);
+}
+#endif

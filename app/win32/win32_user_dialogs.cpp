@@ -1,10 +1,12 @@
 #include "app/win32/win32_user_dialogs.h"
 
+#include "msr/win32/wide_text.h"
+
 #include <commdlg.h>
 
 namespace {
 
-constexpr DWORD NameLength = 260;
+constexpr DWORD NameLength = 260; // 259 characters and the terminator
 
 BOOL CALLBACK DismissOne(HWND window, LPARAM owner) {
     char name[16];
@@ -30,25 +32,26 @@ UserDialogs::Answer Win32UserDialogs::ShowMessage(const std::string& text,
     else if (icon == Icon::Exclamation)
         style |= MB_ICONEXCLAMATION;
     // Without a shown owner (a batch run) the box is centred on the screen.
-    const int answer = MessageBoxA(ShownOwner(), text.c_str(), caption.c_str(), style);
+    const int answer = MessageBoxW(ShownOwner(), Wide(text).c_str(), Wide(caption).c_str(), style);
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     return answer == IDYES ? Answer::Yes : Answer::No;
 }
 
 std::string Win32UserDialogs::ChooseFile(const std::string& title, bool save) {
-    char name[NameLength] = "";
-    OPENFILENAMEA chooser = {};
+    wchar_t name[NameLength] = L"";
+    const std::wstring wideTitle = Wide(title);
+    OPENFILENAMEW chooser = {};
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = ShownOwner();
-    chooser.lpstrFilter = "All\0*.*\0Text\0*.TXT\0";
+    chooser.lpstrFilter = L"All\0*.*\0Text\0*.TXT\0";
     chooser.nFilterIndex = 1;
     chooser.lpstrFile = name;
     chooser.nMaxFile = NameLength;
-    chooser.lpstrTitle = title.c_str();
+    chooser.lpstrTitle = wideTitle.c_str();
     chooser.Flags = save ? OFN_OVERWRITEPROMPT : OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    const BOOL chosen = save ? GetSaveFileNameA(&chooser) : GetOpenFileNameA(&chooser);
-    return chosen ? std::string(name) : std::string();
+    const BOOL chosen = save ? GetSaveFileNameW(&chooser) : GetOpenFileNameW(&chooser);
+    return chosen ? Utf8(name) : std::string();
 }
 
 std::string Win32UserDialogs::ChooseFileToOpen(const std::string& title) {

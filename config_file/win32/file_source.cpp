@@ -1,5 +1,7 @@
 #include "config_file/file_source.h"
 
+#include "msr/win32/wide_text.h"
+
 #include <windows.h>
 
 CFileSource::~CFileSource() {
@@ -8,7 +10,7 @@ CFileSource::~CFileSource() {
 }
 
 bool CFileSource::Open(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;

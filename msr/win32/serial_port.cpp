@@ -1,5 +1,7 @@
 #include "msr/serial_port.h"
 
+#include "msr/win32/wide_text.h"
+
 #include <cstdio>
 #include <string>
 #include <windows.h>
@@ -11,12 +13,12 @@ HANDLE Native(std::intptr_t handle) {
 
 // The system's own words for an error, on one line.
 std::string SystemErrorText(DWORD error) {
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   text, sizeof text, nullptr);
-    std::string line = text;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' ||
-                             line.back() == '.'))
+    wchar_t text[512] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, 512, nullptr);
+    std::string line = Utf8(text);
+    while (!line.empty() &&
+           (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '.'))
         line.pop_back(); // the cause line ends the sentence itself
     return line.empty() ? "error " + std::to_string(error) : line;
 }
@@ -24,7 +26,7 @@ std::string SystemErrorText(DWORD error) {
 
 std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud,
                                       CClaimFailure& failure) {
-    HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE port = CreateFileW(Wide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

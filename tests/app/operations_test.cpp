@@ -6,10 +6,14 @@
 #include "msr/stop_request.h"
 #include "support/sim_fixture.h"
 #include "test_window.h"
+#ifdef _WIN32
+#include "support/win32/fake_port.h"
+#endif
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -36,21 +40,24 @@ Shown FileError(const std::string& text) {
 
 } // namespace
 
-// A reader linked as COM12 is offered after COM1..COM11, and Get fills the window from it.
+// A reader named COM12 is offered after COM1..COM11, with where it leads, and Get fills the
+// window from it.
 TEST(Operations, GetFillsTheWindowFromAReaderBeyondCom11) {
     MsrSimSettings settings;
     settings.PortName = "COM12";
     settings.Configuration = {0, 1, 0, 1, 0, 1, 1, 1, 0xA7, 0x00, 'x', 0x01};
     SimulatedReader reader(settings);
-#ifdef _WIN32 // the ports Windows lists
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Sim12",
-                    REG_SZ, "COM12", 6);
+#ifdef _WIN32 // as a USB adapter's driver registers it
+    std::unique_ptr<FakePort> port = std::make_unique<FakePort>(L"COM12");
+    const std::string leads =
+        "USB Serial Port (COM12)  FTDI, USB\\VID_0403&PID_6001, serial A5069RR4";
+#else
+    const std::string leads = std::filesystem::read_symlink(reader.PortDir() + "/COM12").string();
 #endif
     Window w;
-#ifdef _WIN32
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Sim12");
-#endif
     EXPECT_EQ(w.Ui->ListEntries(IDC_PORT).back(), "COM12");
+    EXPECT_EQ(w.Ui->ListEntryToolTip(IDC_PORT, 11), "COM12 leads to " + leads);
+    EXPECT_EQ(w.Ui->ListEntryToolTip(IDC_PORT, 10), "COM11 leads to no device");
     w.Controls().SelectListEntry(IDC_PORT, 11);
     w.Ui->Click(IDC_GET);
     EXPECT_TRUE(w.Dialogs.Shown.empty());

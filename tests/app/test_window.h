@@ -41,6 +41,8 @@ class TestWindow {
     virtual std::string ToolTip(int id) = 0;
     virtual std::vector<int> TabOrder() = 0;
     virtual std::vector<std::string> ListEntries(int id) = 0;
+    // The tip shown when the pointer rests on a list's entry.
+    virtual std::string ListEntryToolTip(int id, int index) = 0;
     // Labels and group boxes, sorted.
     virtual std::vector<std::string> StaticTexts() = 0;
     // Opens About the platform's way and gives its text, or "" when there is none.

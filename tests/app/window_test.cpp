@@ -77,7 +77,11 @@ TEST(MainWindow, EditingEnablesCommitAndSave) {
     }
     for (int id = IDC_TRACK1_START; id <= IDC_END_SENTINEL; ++id) {
         Window w;
+        w.Ui->Type(id, "\u4e2d"); // no 8-bit code: refused, whatever the system's code page
+        EXPECT_EQ(w.Controls().Text(id), "");
+        EXPECT_EQ(w.Buttons(), "E--E") << id;
         w.Ui->Type(id, "\u00a7"); // an 8-bit sentinel
+        EXPECT_EQ(w.Controls().Text(id), "\xA7");
         EXPECT_EQ(w.Buttons(), "EEEE") << id;
     }
 }

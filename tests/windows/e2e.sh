@@ -11,7 +11,8 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-printf 'ZYN MSR Configuration File\n5d%%;+?\n' >"$work/config.txt"
+# An 8-bit end sentinel: both programs send its byte, whatever the code page.
+printf 'ZYN MSR Configuration File\n5d%%;+\247\n' >"$work/config.txt"
 passed=0 failed=0
 check() { # name expected actual
   if [ "$2" == "$3" ]; then passed=$((passed + 1)); echo "ok   $1"
@@ -35,6 +36,29 @@ check "batch run: status" 0 "$status"
 # Text-mode streams end Windows lines with a carriage return and a line feed.
 check "batch run: log lines" "Entering command mode..." "$(cat "$work/out" "$work/err" | tr -d '\r')"
 check "batch run: the Linux program's records" "$expected" "$(records "${pids[-1]}" com3)"
+
+# The console twin, as cmd picks it for "msrconfig": it waits, so the log lines come before
+# the status, which %ERRORLEVEL% holds. Paths in any script: non-ASCII, or in quotation marks.
+cp "$work/config.txt" "$work/中文.txt"
+cp "$work/config.txt" "$work/my settings.txt"
+dos='Z:'"${work//\//\\}"
+twin() { # NAME BATCH-TEXT
+  sim "$WINEPREFIX/dosdevices" com3
+  # In a script of its own: Wine would escape the quotation marks of an argument.
+  printf '@echo off\r\ncd /d %s\r\nmsrconfig %s\r\necho status %%ERRORLEVEL%%\r\n' \
+    "Z:${windows//\//\\}" "$2" >"$work/twin.cmd"
+  check "console twin, $1: the log lines, then the status" $'Entering command mode...\nstatus 0' \
+    "$(timeout 60 wine cmd /c "$dos\\twin.cmd" 2>&1 | tr -d '\r')"
+  check "console twin, $1: on the wire" "$expected" "$(records "${pids[-1]}" com3)"
+}
+twin "a path" "$dos\\config.txt,COM3,19200"
+twin "a path in quotation marks" "\"$dos\\my settings.txt\",COM3"
+twin "the whole text in quotation marks" "\"$dos\\my settings.txt,COM3,19200\""
+sim "$WINEPREFIX/dosdevices" com3
+status=0
+timeout 60 wine "$windows/msrconfig.com" "$dos\\中文.txt" >/dev/null 2>&1 || status=$?
+check "a non-ASCII path: status" 0 "$status"
+check "a non-ASCII path: on the wire" "$expected" "$(records "${pids[-1]}" com3)"
 
 # COM4 does not exist: ten attempts, then the box, which waits for the user.
 status=0

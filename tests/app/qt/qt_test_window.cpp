@@ -91,6 +91,10 @@ class QtTestWindow : public TestWindow {
             entries.push_back(Bytes(list->itemText(i)));
         return entries;
     }
+    std::string ListEntryToolTip(int id, int index) override {
+        auto* list = qobject_cast<QComboBox*>(Window.Control(id));
+        return list->itemData(index, Qt::ToolTipRole).toString().toStdString();
+    }
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
         for (QLabel* label : Window.findChildren<QLabel*>())

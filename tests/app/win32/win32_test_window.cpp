@@ -2,6 +2,7 @@
 // messages sent as the system would send them for a person's clicks and keys.
 #include "app/win32/config_window.h"
 #include "app/win32/win32_user_dialogs.h"
+#include "msr/win32/wide_text.h"
 #include "test_window.h"
 
 #include <algorithm>
@@ -53,13 +54,8 @@ class Win32TestWindow : public TestWindow {
             SendMessageA(Item(id), BM_CLICK, 0, 0);
     }
     void Type(int id, const std::string& text) override {
-        // UTF-8 in, the window's 8-bit code page out (two-byte sequences cover Latin-1).
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(text[i]);
-            if ((c & 0xE0) == 0xC0 && i + 1 < text.size())
-                c = static_cast<unsigned char>(((c & 0x1F) << 6) | (text[++i] & 0x3F));
-            SendMessageA(Item(id), WM_CHAR, c, 0);
-        }
+        for (wchar_t c : Wide(text)) // as the keyboard delivers characters, whatever the code page
+            SendMessageW(Item(id), WM_CHAR, c, 0);
     }
     void Press(int id, Key key) override {
         if (id)
@@ -120,6 +116,27 @@ class Win32TestWindow : public TestWindow {
             entries.push_back(text);
         }
         return entries;
+    }
+    std::string ListEntryToolTip(int id, int index) override {
+        // The pointer on the entry in the dropped-down list, as a person moves it there.
+        SendMessageW(Item(id), CB_SHOWDROPDOWN, TRUE, 0);
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof info;
+        GetComboBoxInfo(Item(id), &info);
+        SendMessageW(info.hwndList, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+        RECT entry = {};
+        SendMessageW(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&entry));
+        SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, MAKELPARAM(entry.left + 2, entry.top + 2));
+        wchar_t text[1024] = L"";
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = Dialog();
+        tool.uId = reinterpret_cast<UINT_PTR>(info.hwndList);
+        tool.lpszText = text;
+        SendMessageW(Window.ToolTips(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(Item(id), CB_SHOWDROPDOWN, FALSE, 0);
+        return Utf8(text);
     }
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
