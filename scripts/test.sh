@@ -4,8 +4,8 @@
 #   asan    the whole test suite again, built with AddressSanitizer and UBSan
 #   fuzz    the libFuzzer targets, about a minute each, on the committed seed corpus
 #   package the Debian package; under CI it is also installed and started
-#   windows the Windows build, its tests under Wine, the Windows program against the
-#           simulator over a Wine COM port, its installer and its zip
+#   windows the Windows build, its tests under Wine, the Windows programs against the
+#           simulator over a Wine COM port, its signed installer and zip
 # MSRCONFIG_TEST_STAGES="unit asan" picks stages; FUZZ_SECONDS sets the fuzzing time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -92,21 +92,20 @@ if has windows; then
   wine_session_start "$root/build-windows/wine"
   result=0
   (cd build-windows && ctest -j"$(nproc)" --output-on-failure --timeout 240) || result=$?
-  # The installer: installs silently, the installed program answers, the uninstaller removes it.
-  (cd build-windows && rm -f msrconfig-*.exe && cpack -G NSIS >/dev/null)
-  installed="$WINEPREFIX/drive_c/Program Files/msrconfig"
-  wine build-windows/msrconfig-*-win64.exe /S
-  [ "$(wine 'C:\Program Files\msrconfig\msrconfig.exe' --version | tr -d '\r')" = "msrconfig $(
-    sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" ] || result=1
-  test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZYN KVR MSR Configuration Utility/ZYN KVR MSR Configuration Utility.lnk" || result=1
-  wine "$installed/Uninstall.exe" /S
-  for _ in $(seq 50); do [ -e "$installed/msrconfig.exe" ] || break; sleep 0.2; done
-  [ ! -e "$installed/msrconfig.exe" ] || result=1
-  echo "installer: $(ls build-windows/msrconfig-*-win64.exe) installs, runs and uninstalls"
+  # The packages, signed: with the certificate given, else with a throwaway one made here.
+  if [ -z "${MSRCONFIG_SIGN_CERT:-}" ]; then
+    export MSRCONFIG_SIGN_CERT=$root/build-windows/test-signing.pem
+    export MSRCONFIG_SIGN_KEY=$root/build-windows/test-signing.key
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=msrconfig test signing" \
+      -keyout "$MSRCONFIG_SIGN_KEY" -out "$MSRCONFIG_SIGN_CERT" 2>/dev/null
+  fi
+  (cd build-windows && rm -f msrconfig-*.exe msrconfig-*.zip && cpack -G NSIS >/dev/null &&
+    cpack -G ZIP >/dev/null) || result=1
+  bash tests/windows/installer.sh build-windows "$MSRCONFIG_SIGN_CERT" || result=1
   bash tests/windows/e2e.sh build build-windows || result=1
   wine_session_end
   [ "$result" -eq 0 ]
-  (cd build-windows && rm -f msrconfig-*.zip && cpack -G ZIP >/dev/null && cmake -E tar tf msrconfig-*-win64.zip)
+  ls -l build-windows/msrconfig-*-win64.*
 fi
 
 echo

@@ -64,7 +64,7 @@ check "a non-ASCII path: on the wire" "$expected" "$(records "${pids[-1]}" com3)
 status=0
 wine "$windows/msrconfig.exe" 'Z:'"${work//\//\\}"'\config.txt,COM4,19200' >"$work/out" 2>"$work/err" &
 program=$!
-box=$(xdotool search --sync --name '^Error!$' | head -n 1)
+box=$(xdotool search --sync --onlyvisible --name '^Error!$' | head -n 1)
 xdotool windowfocus --sync "$box" key Return
 wait "$program" || status=$?
 check "missing port: status" 3 "$status"
@@ -77,7 +77,7 @@ check "missing port: log lines" "$(for i in {1..10}; do
 printf 'ZYN MSR Configuration File\n1c%%;+?\n' >"$work/default.txt" # custom configuration off
 hidden() { # FILE PORT: the status of a batch run in a hidden window station
   local status=0
-  wine "$windows/hidden_station.exe" 60 "$windows/msrconfig.exe" \
+  wine "$windows/win_probe.exe" hidden 60 "$windows/msrconfig.exe" \
     'Z:'"${work//\//\\}"'\'"$1,$2" >/dev/null 2>&1 || status=$?
   echo "$status"
 }
@@ -89,25 +89,25 @@ check "hidden station: the reader released" :0100001111DD "$(records "${pids[-1]
 
 # The fleet guide's detection and remediation scripts, under Wine's cmd.
 printf 'ZYN MSR Configuration File\n1d%%;+!\n' >"$work/other.txt"
-fleet() { # SCRIPT: its output and status
+fleet() { # SCRIPT: what it prints, and its status
   local status=0 out
   out=$(MSR_FILE='Z:'"${work//\//\\}"'\other.txt' MSR_PORT=COM3 \
-    MSRCONFIG='Z:'"${windows//\//\\}"'\msrconfig.exe' \
+    MSRCONFIG='Z:'"${windows//\//\\}"'\msrconfig.com' \
     wine cmd /c 'Z:'"${root//\//\\}"'\docs\fleet\windows\'"$1" 2>/dev/null) || status=$?
-  echo "$(tr -d '\r' <<<"$out") $status"
+  [ "$1" = detect.cmd ] && echo "$(tr -d '\r' <<<"$out")|$status" || echo "$status"
 }
 sim "$WINEPREFIX/dosdevices" com3
-check "fleet: detected as differing" " 1" "$(fleet detect.cmd)"
-check "fleet: remediated" " 0" "$(fleet remediate.cmd)"
-check "fleet: detected as holding it" "COM3 holds the prepared configuration 0" "$(fleet detect.cmd)"
-check "fleet: remediated again" " 0" "$(fleet remediate.cmd)"
+check "fleet: detected as differing" "|0" "$(fleet detect.cmd)"
+check "fleet: remediated" 0 "$(fleet remediate.cmd)"
+check "fleet: detected as holding it" "COM3 holds the prepared configuration|0" "$(fleet detect.cmd)"
+check "fleet: remediated again" 0 "$(fleet remediate.cmd)"
 check "fleet: written once" 1 "$(records "${pids[-1]}" com3 | grep -c '^:06')"
 
 # The window: Get, then Commit, from the keyboard as a person would; Escape closes it.
 sim "$WINEPREFIX/dosdevices" com3
 wine "$windows/msrconfig.exe" >/dev/null 2>&1 &
 program=$!
-window=$(xdotool search --sync --name '^ZYN KVR MSR Configuration Utility$' | head -n 1)
+window=$(xdotool search --sync --onlyvisible --name '^ZYN KVR MSR Configuration Utility$' | head -n 1)
 xdotool windowfocus --sync "$window"
 sleep 0.5
 xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab space # focus starts on 1001

@@ -3,10 +3,10 @@ rem Remediation (or the installation command) for a software-deployment tool: gi
 rem reader the prepared configuration unless it holds it already, reads back what was
 rem written, and exits with msrconfig's status: 0 it holds it now, 2 the file was not
 rem loaded, 3 no reader could be claimed, 4 not accepted, 5 it reads back different.
-rem MSR_FILE, MSR_PORT and MSRCONFIG as for detect.cmd.
+rem MSR_FILE, MSR_PORT and MSRCONFIG (the console twin, msrconfig.com) as for detect.cmd.
 setlocal
 if not defined MSR_FILE set "MSR_FILE=%~dp0prepared.txt"
 if not defined MSR_PORT set "MSR_PORT=COM3"
-if not defined MSRCONFIG set "MSRCONFIG=%ProgramFiles%\msrconfig\msrconfig.exe"
-start "" /wait "%MSRCONFIG%" --ensure %MSR_FILE%,%MSR_PORT%
+if not defined MSRCONFIG set "MSRCONFIG=%ProgramFiles%\msrconfig\msrconfig.com"
+"%MSRCONFIG%" --ensure "%MSR_FILE%",%MSR_PORT%
 exit /b %errorlevel%

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The Windows packages under Wine, as an administrator meets them: the packed programs'
+# manifest, version resource and signature; the installer's own; the Add/Remove Programs
+# entry and the Start-menu entry; an upgrade in place; install and uninstall refused while
+# msrconfig runs; a quiet uninstall that returns once the files are gone.
+# Usage, in a Wine session, with the packages built and signed with CERTIFICATE:
+#   tests/windows/installer.sh WINDOWS_BUILD CERTIFICATE
+set -euo pipefail
+: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
+windows=$(realpath "$1") cert=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() { # name expected actual
+  if [ "$2" == "$3" ]; then passed=$((passed + 1)); echo "ok   $1"
+  else failed=$((failed + 1)); printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"; fi
+}
+probe() { wine "$windows/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+signed() { osslsigncode verify -CAfile "$cert" -in "$1" >/dev/null 2>&1 && echo signed || echo unsigned; }
+version=$(sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' "$windows/../CMakeLists.txt")
+installer=$(ls "$windows"/msrconfig-*-win64.exe)
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\msrconfig'
+value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name { $1 = ""; print substr($0, 2) }'; }
+installed="$WINEPREFIX/drive_c/Program Files/msrconfig"
+
+unzip -q "$windows"/msrconfig-*-win64.zip -d "$work"
+for program in msrconfig.exe msrconfig.com; do
+  check "$program: the manifest" "$(cat "$windows/app/win32/msrconfig.manifest")" \
+    "$(probe manifest "$work/$program")"
+  check "$program: the version resource" "CompanyName=msrconfig developers
+FileDescription=ZYN KVR MSR Configuration Utility$([ $program = msrconfig.com ] && echo ' (console)')
+FileVersion=$version
+LegalCopyright=$(grep -m1 '^Copyright' "$windows/../LICENSE")
+OriginalFilename=$program
+ProductName=msrconfig
+ProductVersion=$version" "$(probe version "$work/$program")"
+  check "$program: stripped" "" "$(x86_64-w64-mingw32-objdump -h "$work/$program" | grep -o '\.debug_info' || true)"
+  check "$program: signed" signed "$(signed "$work/$program")"
+done
+check "installer: signed" signed "$(signed "$installer")"
+check "installer: its version" "FileVersion=$version" "$(probe version "$installer" | grep FileVersion)"
+
+wine "$installer" /S
+check "Add/Remove Programs entry" "ZYN KVR MSR Configuration Utility|$version|msrconfig developers|C:\\Program Files\\msrconfig\\msrconfig.exe|C:\\Program Files\\msrconfig|\"C:\\Program Files\\msrconfig\\Uninstall.exe\"|\"C:\\Program Files\\msrconfig\\Uninstall.exe\" /S _?=C:\\Program Files\\msrconfig|REG_DWORD 0x1|REG_DWORD 0x1" \
+  "$(for name in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString QuietUninstallString NoModify NoRepair; do
+       value "$name" | sed 's/^REG_SZ *//; s/^\(REG_DWORD\) *\(.*\)/\1 \2/'; done | paste -sd '|')"
+size=$(value EstimatedSize)
+check "Add/Remove Programs entry: EstimatedSize in KB" \
+  "REG_DWORD $(find "$installed" -type f -printf '%s\n' | awk '{ sum += $1 } END { print int(sum / 1024) }')" \
+  "$(printf 'REG_DWORD %d' "${size##* }")"
+link=$(probe shortcut 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\ZYN KVR MSR Configuration Utility.lnk')
+check "Start-menu entry starts the installed program" "msrconfig $version" \
+  "$(wine "$link" --version 2>/dev/null | tr -d '\r')"
+check "uninstaller: signed" signed "$(signed "$installed/Uninstall.exe")"
+
+wine reg add "$key" /v DisplayVersion /d 0.9.0 /f >/dev/null 2>&1 # as an older version left it
+wine "$installer" /S
+check "an upgrade in place keeps one entry" "1 REG_SZ $version" \
+  "$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | grep -c 'msrconfig' ) $(value DisplayVersion | tr -s ' ')"
+
+wine "$installed/msrconfig.exe" >/dev/null 2>&1 &
+program=$!
+window=$(xdotool search --sync --onlyvisible --name '^ZYN KVR MSR Configuration Utility$' | head -n 1)
+status=0; wine "$installer" /S || status=$?
+check "install refused while msrconfig runs" 2 "$status"
+# As a deployment tool runs it; in a script of its own, since Wine would escape its quotes.
+printf '@echo off\r\n%s\r\nexit /b %%errorlevel%%\r\n' "$(value QuietUninstallString | sed 's/^REG_SZ *//')" \
+  >"$work/quiet.cmd"
+quiet='Z:'"${work//\//\\}"'\quiet.cmd'
+status=0; wine cmd /c "$quiet" || status=$?
+check "uninstall refused while msrconfig runs" "2 yes" "$status $([ -e "$installed/msrconfig.exe" ] && echo yes)"
+xdotool windowfocus --sync "$window" key Escape
+wait "$program" || true
+status=0; wine cmd /c "$quiet" || status=$?
+check "a quiet uninstall returns once the program's files are gone" "0 gone" \
+  "$status $(ls "$installed" | grep -qv Uninstall.exe && echo left || echo gone)"
+for _ in $(seq 50); do [ -e "$installed" ] || break; sleep 0.2; done
+check "the uninstaller and the folder follow at once" gone "$([ -e "$installed" ] && echo left || echo gone)"
+check "and its entry" "" "$(value DisplayName)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
