@@ -3,7 +3,8 @@
 #   unit    the build with warnings as errors and the whole test suite
 #   asan    the whole test suite again, built with AddressSanitizer and UBSan
 #   fuzz    the libFuzzer targets, about a minute each, on the committed seed corpus
-#   package the Debian package; under CI it is also installed and started
+#   package the Debian packages, checked with lintian, appstreamcli and desktop-file-validate;
+#           under CI they are also installed and started
 #   windows the Windows build, its tests under Wine, the Windows programs against the
 #           simulator over a Wine COM port, its signed installer and zip
 # MSRCONFIG_TEST_STAGES="unit asan" picks stages; FUZZ_SECONDS sets the fuzzing time.
@@ -65,19 +66,25 @@ if has fuzz; then
 fi
 
 if has package; then
-  stage "Debian package"
+  stage "Debian packages, with Debian's own checks"
   [ -d build ] || { bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON && cmake --build build; }
-  (cd build && rm -f msrconfig_*.deb && cpack -G DEB)
-  deb=$(ls "$root"/build/msrconfig_*.deb)
-  dpkg-deb -I "$deb" | grep -E '^ (Package|Version|Depends):'
+  (cd build && rm -f msrconfig*.deb && cpack -G DEB >/dev/null)
+  debs=("$root"/build/msrconfig_*.deb "$root"/build/msrconfig-simulator_*.deb)
+  # Errors and warnings fail the stage; informational tags are shown.
+  lintian --info --pedantic --fail-on error,warning "${debs[@]}"
+  appstreamcli validate --no-net resources/msrconfig.metainfo.xml
+  desktop-file-validate resources/msrconfig.desktop
+  for deb in "${debs[@]}"; do dpkg-deb -f "$deb" Package Version Depends; done
   if [ "${CI:-}" = "true" ]; then
     export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y "$deb"
-    /usr/bin/msrconfig --version
+    apt-get install -y "${debs[@]}"
+    /usr/bin/msrconfig --version && /usr/bin/msr-sim --help >/dev/null
     test -f /usr/share/applications/msrconfig.desktop
-    test -f /usr/share/icons/hicolor/scalable/apps/msrconfig.svg
-    test -f /usr/share/man/man1/msrconfig.1 && test -f /usr/share/man/man1/msr-sim.1
-    test -f /usr/lib/msrconfig/msrconfig-window.so
+    test -f /usr/share/metainfo/invalid.msrconfig.msrconfig.metainfo.xml
+    test -f /usr/share/icons/hicolor/48x48/apps/msrconfig.png
+    test -f /usr/share/man/man1/msrconfig.1.gz && test -f /usr/share/man/man1/msr-sim.1.gz
+    test -f /usr/lib/x86_64-linux-gnu/msrconfig/msrconfig-window.so
+    test -f /usr/share/doc/msrconfig/README.Debian
   fi
 fi
 

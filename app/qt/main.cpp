@@ -27,15 +27,15 @@ bool HasDisplay() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || (platform && *platform);
 }
 
-// The window's module: installed in ../lib/msrconfig beside bin, or beside the program in a
-// build folder.
+// The window's module: installed in the private module folder beside bin, or beside the
+// program in a build folder.
 bool ShowWindow(CConfigApp& app, char* programName) {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string program(self, length > 0 ? static_cast<std::size_t>(length) : 0);
     const std::string folder = program.substr(0, program.rfind('/') + 1);
     for (const std::string& module :
-         {folder + "../lib/msrconfig/msrconfig-window.so", folder + "msrconfig-window.so"}) {
+         {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so", folder + "msrconfig-window.so"}) {
         if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
             using Show = void (*)(CConfigApp&, char*);
             if (auto show = reinterpret_cast<Show>(dlsym(handle, "MsrconfigShowWindow"))) {

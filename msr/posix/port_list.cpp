@@ -151,7 +151,7 @@ std::string AccessProblem(const std::string& device) {
     const group* owner = stat(device.c_str(), &info) == 0 ? getgrgid(info.st_gid) : nullptr;
     const std::string shown = ShownText(device);
     if (!owner || info.st_gid == 0 || (info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
-        return "you may not open " + shown + "; ask an administrator for access";
+        return "you may not open " + shown + "; ask an administrator to let you use it";
     const passwd* user = getpwuid(geteuid());
     const std::string userWord =
         user && IsShownAsIs(user->pw_name) ? ShellWord(user->pw_name) : "\"$USER\"";

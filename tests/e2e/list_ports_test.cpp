@@ -85,7 +85,7 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
     EXPECT_EQ(run.Out,
               "COM3       /dev/pts/77  (from " + ports +
                   ")\n"
-                  "           you may not open /dev/pts/77; ask an administrator for access\n"
+                  "           you may not open /dev/pts/77; ask an administrator to let you use it\n"
                   "COM5       /dev/ttyS4\n"
                   "COM\\nX     /dev/ttyACM0  (from " +
                   ports +
