@@ -15,7 +15,7 @@ test_packages=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev dpkg-dev
   lintian appstream desktop-file-utils # the packages' own checks
-  at-spi2-core python3-pyatspi dbus-x11 # the window's accessible tree
+  at-spi2-core python3-pyatspi dbus-daemon # the window's accessible tree, on a bus of its own
   xdotool imagemagick
   ansible-core # the fleet guide's playbook
   time # the benchmark's memory figures

@@ -14,7 +14,7 @@ xvfb=$!
 trap 'kill ${app:-} ${sim:-} $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 sleep 1
 export DISPLAY=$display XDG_RUNTIME_DIR=$work MSRCONFIG_PORT_DIR=$work
-"$build/msr-sim" --port-dir "$work" --port COM3 --quiet --config 61253B2B3F &
+"$build/msr-sim" --port-dir "$work" --port COM3 --quiet &
 sim=$!
 "$build/msrconfig" &
 app=$!

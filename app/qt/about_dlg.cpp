@@ -1,5 +1,7 @@
 #include "app/qt/about_dlg.h"
 
+#include "app/qt/window_placement.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,8 +37,8 @@ CAboutDlg::CAboutDlg(const QString& caption, const QIcon& icon, QWidget* parent)
     column->addWidget(buttons);
     column->setSizeConstraint(QLayout::SetFixedSize);
 
-    // Centred over the main window.
+    // Centred over the main window, frames included.
     adjustSize();
     if (parent)
-        move(parent->geometry().center() - rect().center());
+        CentreWithFrame(this, [parent] { return parent->frameGeometry(); });
 }

@@ -4,9 +4,13 @@
 #include "app/process_guard.h"
 #include "app/qt/about_dlg.h"
 #include "app/qt/dialog_layout.h"
+#include "app/qt/window_placement.h"
 #include "app/qt/wrapping_button.h"
 #include "msr/stop_request.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +26,11 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QToolTip>
+#include <QRegularExpression>
+#include <QShortcut>
+#include <QTimer>
 #include <QValidator>
+#include <cstdlib>
 
 namespace {
 
@@ -62,6 +70,45 @@ class InputEater : public QObject {
     }
 };
 
+// A drop-down list as assistive technology meets it. Qt names a list on Linux by its
+// current entry and leaves the label to a relation; a screen reader should hear "COM Port",
+// then the entry, as on other systems.
+class ListAccessible : public QAccessibleWidget {
+  public:
+    explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value || (t == QAccessible::Name && List()->accessibleName().isEmpty()))
+            return List()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(List()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child->object() == List()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override {
+        return {QAccessibleActionInterface::showMenuAction(),
+                QAccessibleActionInterface::pressAction()};
+    }
+    void doAction(const QString& action) override {
+        if (action == QAccessibleActionInterface::showMenuAction() ||
+            action == QAccessibleActionInterface::pressAction())
+            List()->showPopup();
+    }
+
+  private:
+    QComboBox* List() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* ListAccessibleFactory(const QString& key, QObject* object) {
+    auto* list = qobject_cast<QComboBox*>(object);
+    return key == QLatin1String("QComboBox") && list && !list->isEditable()
+               ? new ListAccessible(list)
+               : nullptr;
+}
+
 } // namespace
 
 // Resources linked from a static library must be registered by name, outside any namespace.
@@ -71,6 +118,8 @@ static void LoadResources() {
 
 ConfigWindow::ConfigWindow(QWidget* parent) : QDialog(parent) {
     LoadResources();
+    static const bool listsNamed = (QAccessible::installFactory(ListAccessibleFactory), true);
+    Q_UNUSED(listsNamed);
     const DialogLayout layout = DialogLayout::Load(QStringLiteral(":/main_window.layout"));
     setWindowTitle(layout.Caption);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -97,6 +146,7 @@ void ConfigWindow::BuildControls(const DialogLayout& layout) {
     const DialogUnits units(font());
     QWidget* previous = nullptr;
     QList<QWidget*> background;
+    QList<QLabel*> labels;
     for (const ControlLayout& entry : layout.Controls) {
         QWidget* widget = nullptr;
         const int id = entry.Id;
@@ -120,13 +170,20 @@ void ConfigWindow::BuildControls(const DialogLayout& layout) {
         } else if (entry.Kind.endsWith(QLatin1String("list"))) {
             auto* list = new QComboBox(this);
             list->setEditable(false);
+            connect(list, &QComboBox::currentIndexChanged, list, [list](int index) {
+                list->setAccessibleDescription(
+                    list->itemData(index, Qt::AccessibleDescriptionRole).toString());
+            });
             SortedLists.insert(id, entry.Kind.startsWith(QLatin1String("sorted")));
             widget = list;
         } else if (entry.Kind == QLatin1String("group")) {
             widget = new QGroupBox(entry.Text, this);
             background.append(widget);
         } else {
-            widget = new QLabel(entry.Text, this);
+            auto* label = new QLabel(entry.Text, this);
+            if (!id)
+                labels.append(label);
+            widget = label;
             background.append(widget);
         }
         QRect pixels = units.ToPixels(entry.Units);
@@ -149,6 +206,51 @@ void ConfigWindow::BuildControls(const DialogLayout& layout) {
     // Frames and labels lie behind the controls they surround, so they never take a click.
     for (QWidget* widget : background)
         widget->lower();
+    NameByLabels(labels);
+    PutIntoGroups();
+}
+
+// A label on the same row as a field, list or value names it for assistive technology, as
+// a person reads it: "Start Sentinel(Track 1)", "COM Port"; a value it labels.
+void ConfigWindow::NameByLabels(const QList<QLabel*>& labels) {
+    for (auto control = Controls.cbegin(); control != Controls.cend(); ++control) {
+        QWidget* widget = control.value();
+        if (!qobject_cast<QLineEdit*>(widget) && !qobject_cast<QComboBox*>(widget) &&
+            !qobject_cast<QLabel*>(widget))
+            continue;
+        QLabel* nearest = nullptr;
+        for (QLabel* label : labels)
+            if (std::abs(label->geometry().center().y() - widget->geometry().center().y()) <=
+                    widget->height() / 2 &&
+                (!nearest || std::abs(label->x() - widget->x()) < std::abs(nearest->x() - widget->x())))
+                nearest = label;
+        if (!nearest)
+            continue;
+        nearest->setBuddy(widget); // the "labelled by" relation
+        // A value shown in a label keeps the value as its name: "SIM 1.00", labelled by
+        // "Firmware Revision : ".
+        if (!qobject_cast<QLabel*>(widget))
+            widget->setAccessibleName(
+                nearest->text().trimmed().remove(QRegularExpression(QStringLiteral("\\s*:$"))));
+    }
+}
+
+// Each control belongs to the frame around it, as a screen reader tells it: the options and
+// sentinels in "MSR Configuration Parameters", the lists in "MSR Communication Parameters".
+void ConfigWindow::PutIntoGroups() {
+    const QList<QGroupBox*> groups = findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* widget : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QGroupBox*>(widget))
+            continue;
+        for (QGroupBox* group : groups)
+            if (group->geometry().contains(widget->geometry())) {
+                const QRect inside = widget->geometry().translated(-group->pos());
+                widget->setParent(group);
+                widget->setGeometry(inside);
+                widget->show();
+                break;
+            }
+    }
 }
 
 void ConfigWindow::Clicked(int id) {
@@ -231,16 +333,30 @@ std::string ConfigWindow::SelectedListText(int id) const {
 }
 
 void ConfigWindow::SetListEntryToolTip(int id, int index, const std::string& text) {
-    if (QComboBox* list = List(id))
-        list->setItemData(index, QString::fromStdString(text), Qt::ToolTipRole);
+    QComboBox* list = List(id);
+    if (!list)
+        return;
+    // For the pointer, and for assistive technology, which also hears it of the chosen entry.
+    list->setItemData(index, QString::fromStdString(text), Qt::ToolTipRole);
+    list->setItemData(index, QString::fromStdString(text), Qt::AccessibleDescriptionRole);
+    if (index == list->currentIndex())
+        list->setAccessibleDescription(QString::fromStdString(text));
 }
 
 void ConfigWindow::DecorateWindow() {
+    // Linux window managers' title-bar menus take no entries of a program's: About is in the
+    // window's context menu, from the mouse, the Menu key or Shift+F10.
     setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    const auto showMenu = [this](const QPoint& at) {
         QMenu menu(this);
         menu.addAction(QStringLiteral("&About Tavlon..."), this, &ConfigWindow::ShowAbout);
         menu.exec(mapToGlobal(at));
+    };
+    connect(this, &QWidget::customContextMenuRequested, this, showMenu);
+    auto* keyboard = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(keyboard, &QShortcut::activated, this, [this, showMenu] {
+        QWidget* focused = focusWidget() ? focusWidget() : this;
+        showMenu(focused->mapTo(this, focused->rect().center()));
     });
     setWindowIcon(QIcon(QStringLiteral(":/msrconfig.svg")));
 }
@@ -256,8 +372,10 @@ bool ConfigWindow::CreateToolTips() {
 int ConfigWindow::RunModal() {
     if (StopRequested())
         return ResultCancel;
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreWithFrame(this, [] {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        return screen ? screen->availableGeometry() : QRect();
+    });
     return exec();
 }
 
@@ -316,6 +434,23 @@ bool ConfigWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool ConfigWindow::event(QEvent* event) {
+    // Where the keyboard is, is shown from the start, as after a Tab: once the window is
+    // active, since activating it resets how the focus came.
+    if (event->type() == QEvent::WindowActivate && !FocusShown) {
+        FocusShown = true;
+        QTimer::singleShot(0, this, [this] {
+            QWidget* focused = focusWidget() ? focusWidget() : Control(IDC_RAW_DATA);
+            setAttribute(Qt::WA_KeyboardFocusChange);
+            if (focused) {
+                focused->setFocus(Qt::TabFocusReason);
+                focused->update();
+            }
+        });
+    }
+    return QDialog::event(event);
 }
 
 void ConfigWindow::keyPressEvent(QKeyEvent* event) {

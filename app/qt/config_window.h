@@ -11,6 +11,7 @@
 
 class CConfigDlg;
 class QComboBox;
+class QLabel;
 struct DialogLayout;
 
 inline constexpr int ToolTipMaxWidth = 320;
@@ -48,11 +49,14 @@ class ConfigWindow : public QDialog, public DialogControls {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
   private:
     void BuildControls(const DialogLayout& layout);
+    void NameByLabels(const QList<QLabel*>& labels);
+    void PutIntoGroups();
     void Clicked(int id);
     QComboBox* List(int id) const;
 
@@ -60,4 +64,5 @@ class ConfigWindow : public QDialog, public DialogControls {
     QMap<int, QString> ToolTips;
     QMap<int, bool> SortedLists;
     CConfigDlg* Handler = nullptr;
+    bool FocusShown = false;
 };

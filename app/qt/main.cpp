@@ -27,12 +27,16 @@ bool HasDisplay() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || (platform && *platform);
 }
 
+std::string ProgramPath() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    return std::string(self, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 // The window's module: installed in the private module folder beside bin, or beside the
 // program in a build folder.
 bool ShowWindow(CConfigApp& app, char* programName) {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string program(self, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const std::string program = ProgramPath();
     const std::string folder = program.substr(0, program.rfind('/') + 1);
     for (const std::string& module :
          {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so", folder + "msrconfig-window.so"}) {
@@ -55,6 +59,9 @@ int main(int argc, char** argv) {
     OpenStandardStreams();
     InstallStopSignals();
     CConfigApp app;
+    // Linux programs have no extension: "msrconfig-1.2" is the name as it stands.
+    const std::string program = ProgramPath();
+    app.ApplicationName = program.substr(program.rfind('/') + 1);
     FrontEnd here;
     here.PersonPresent = HasDisplay();
     here.BatchNote = "Without a display a batch run is --unattended.";

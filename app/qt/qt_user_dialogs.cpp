@@ -7,8 +7,10 @@
 
 namespace {
 
-// "All" shows every file, also names without a dot; "Text" matches .txt in any case.
+// "All" shows every file, also names without a dot; "Text" matches .txt in any case. The
+// list shows the names alone, as the Windows chooser does.
 const QString Filters = QStringLiteral("All (*);;Text (*.[Tt][Xx][Tt])");
+constexpr QFileDialog::Options NamesOnly = QFileDialog::HideNameFilterDetails;
 
 // A busy pointer over an operation should not stay busy over a question to the person.
 class NormalCursor {
@@ -63,14 +65,14 @@ UserDialogs::Answer QtUserDialogs::ShowMessage(const std::string& text, const st
 std::string QtUserDialogs::ChooseFileToOpen(const std::string& title) {
     NormalCursor cursor;
     return QFile::encodeName(
-               QFileDialog::getOpenFileName(Owner(), Local(title), QString(), Filters))
+               QFileDialog::getOpenFileName(Owner(), Local(title), QString(), Filters, nullptr, NamesOnly))
         .toStdString();
 }
 
 std::string QtUserDialogs::ChooseFileToSave(const std::string& title) {
     NormalCursor cursor;
     return QFile::encodeName(
-               QFileDialog::getSaveFileName(Owner(), Local(title), QString(), Filters))
+               QFileDialog::getSaveFileName(Owner(), Local(title), QString(), Filters, nullptr, NamesOnly))
         .toStdString();
 }
 

@@ -6,8 +6,6 @@
 #include "app/qt/qt_user_dialogs.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 
 extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConfigApp& app,
                                                                            char* programName) {
@@ -15,9 +13,6 @@ extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConf
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
     QApplication application(qtArgc, qtArgv);
-    app.ApplicationName =
-        QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName())
-            .toStdString();
 
     ConfigWindow window;
     QtUserDialogs dialogs;

@@ -5,6 +5,11 @@
 #include "msr/win32/wide_text.h"
 
 #include <commctrl.h>
+#include <cstdlib>
+#include <windowsx.h>
+// After windows.h; initguid.h makes this file define the interfaces it names.
+#include <initguid.h>
+#include <oleacc.h>
 
 namespace {
 
@@ -15,6 +20,7 @@ constexpr UINT AboutCommand = 0x0010;
 constexpr UINT_PTR StopTimer = 1;
 constexpr int ToolTipMaxWidth = 320; // pixels at 96 dots per inch
 constexpr UINT_PTR SentinelFilter = 1, EntryTipsFilter = 2;
+constexpr UINT_PTR PlaceTool = 0x10000; // plus the control's identifier
 const int SentinelFields[] = {IDC_TRACK1_START, IDC_TRACK2_START, IDC_TRACK3_START,
                               IDC_END_SENTINEL};
 
@@ -84,6 +90,7 @@ LRESULT CALLBACK FilterSentinel(HWND edit, UINT message, WPARAM wParam, LPARAM l
 } // namespace
 
 ConfigWindow::ConfigWindow(HINSTANCE instance) : Instance(instance) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // for the accessible names
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     // The template has no WS_VISIBLE: the initialisation, and a batch run, come first.
@@ -93,6 +100,7 @@ ConfigWindow::ConfigWindow(HINSTANCE instance) : Instance(instance) {
         return; // no template linked in: no window, and every control reads as empty
     for (int id : SentinelFields)
         SetWindowSubclass(GetDlgItem(Dialog, id), FilterSentinel, SentinelFilter, 0);
+    NameByLabels();
     // A stop (Ctrl-C, Ctrl-Break, the console closing) is looked at from whichever message
     // loop runs: the window's, or that of a box a batch run opens before the window shows.
     SetTimer(Dialog, StopTimer, 100, nullptr);
@@ -105,6 +113,7 @@ ConfigWindow::~ConfigWindow() {
         DestroyWindow(Dialog);
     if (SmallIcon)
         DestroyIcon(SmallIcon);
+    CoUninitialize();
 }
 
 INT_PTR CALLBACK ConfigWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,6 +183,52 @@ void ConfigWindow::Command(int id, int code) {
         if (focused && IsWindowEnabled(focused) && IsWindowVisible(Dialog))
             SendMessageW(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focused), TRUE);
     }
+}
+
+// A screen reader names a field by the label before it in the template; the sentinel
+// fields come before theirs. So every field and list is named by the label on its row, as
+// a person reads it, without changing the template's order.
+void ConfigWindow::NameByLabels() {
+    IAccPropServices* names = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&names))))
+        return;
+    const auto rowOf = [this](HWND control) {
+        RECT area;
+        GetWindowRect(control, &area);
+        MapWindowPoints(nullptr, Dialog, reinterpret_cast<POINT*>(&area), 2);
+        return area;
+    };
+    for (HWND control = GetWindow(Dialog, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t kind[16] = L"";
+        GetClassNameW(control, kind, 16);
+        if (lstrcmpiW(kind, L"Edit") != 0 && lstrcmpiW(kind, L"ComboBox") != 0)
+            continue;
+        const RECT field = rowOf(control);
+        HWND nearest = nullptr;
+        int distance = 0;
+        for (HWND label = GetWindow(Dialog, GW_CHILD); label;
+             label = GetWindow(label, GW_HWNDNEXT)) {
+            GetClassNameW(label, kind, 16);
+            const RECT place = rowOf(label);
+            const int apart = std::abs(place.left - field.left);
+            if (lstrcmpiW(kind, L"Static") == 0 && LOWORD(GetDlgCtrlID(label)) == 0xFFFF &&
+                std::abs((place.top + place.bottom) - (field.top + field.bottom)) <=
+                    field.bottom - field.top &&
+                (!nearest || apart < distance))
+                nearest = label, distance = apart;
+        }
+        if (!nearest)
+            continue;
+        wchar_t name[128] = L"";
+        GetWindowTextW(nearest, name, 128);
+        std::wstring text = name;
+        while (!text.empty() && (text.back() == L' ' || text.back() == L':'))
+            text.pop_back();
+        names->SetHwndPropStr(control, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME, text.c_str());
+    }
+    names->Release();
 }
 
 bool ConfigWindow::PaintMinimised() {
@@ -327,8 +382,10 @@ void ConfigWindow::ScaleToDpi() {
             DestroyIcon(SmallIcon);
         SmallIcon = small;
     }
-    if (ToolTip)
+    if (ToolTip) {
         SendMessageW(ToolTip, TTM_SETMAXTIPWIDTH, 0, MulDiv(ToolTipMaxWidth, dpi, 96));
+        PlaceTools();
+    }
 }
 
 bool ConfigWindow::CreateToolTips() {
@@ -351,6 +408,10 @@ bool ConfigWindow::CreateToolTips() {
         tool.uId = reinterpret_cast<UINT_PTR>(control);
         tool.lpszText = text;
         SendMessageW(ToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        // And over its place, for when it is disabled.
+        tool.uFlags = 0;
+        tool.uId = PlaceTool + static_cast<UINT_PTR>(id);
+        SendMessageW(ToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     ScaleToDpi();
     return true;
@@ -366,12 +427,35 @@ int ConfigWindow::RunModal() {
     SetForegroundWindow(Dialog);
     MSG message;
     while (!Ended && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        RelayToDisabledControl(message);
         if (!IsDialogMessageW(Dialog, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
     return Result;
+}
+
+// A disabled control gets no mouse messages: the window does, and hands them on to the
+// tooltips, whose tools over the controls' places tell what a greyed button does.
+void ConfigWindow::RelayToDisabledControl(const MSG& message) {
+    if (ToolTip && message.hwnd == Dialog && message.message >= WM_MOUSEFIRST &&
+        message.message <= WM_MOUSELAST)
+        SendMessageW(ToolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&message));
+}
+
+// The tools for the controls' places, where the window gets the pointer's messages.
+void ConfigWindow::PlaceTools() {
+    for (HWND control = GetWindow(Dialog, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = Dialog;
+        tool.uId = PlaceTool + static_cast<UINT_PTR>(GetDlgCtrlID(control));
+        GetWindowRect(control, &tool.rect);
+        MapWindowPoints(nullptr, Dialog, reinterpret_cast<POINT*>(&tool.rect), 2);
+        SendMessageW(ToolTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void ConfigWindow::EndDialog(int result) {

@@ -54,6 +54,9 @@ class ConfigWindow : public DialogControls {
     void ScaleToDpi();
     void WatchPortList();
     void ShowEntryTip(int index);
+    void RelayToDisabledControl(const MSG& message);
+    void PlaceTools();
+    void NameByLabels();
     static LRESULT CALLBACK FollowPointer(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
                                           UINT_PTR, DWORD_PTR self);
 

@@ -82,6 +82,7 @@ int Run(HINSTANCE instance) {
     OpenStandardStreams();
     InstallStopSignals();
     CConfigApp app;
+    app.ApplicationName = ProgramName();
     FrontEnd here;
     here.PersonPresent = SomeoneCanSeeWindows();
     here.UnquotePaths = true;
@@ -107,7 +108,6 @@ int Run(HINSTANCE instance) {
 #endif
     if (const auto status = StartWithoutWindow(text, here, app))
         return *status;
-    app.ApplicationName = ProgramName();
 
     ConfigWindow window(instance);
     Win32UserDialogs dialogs;

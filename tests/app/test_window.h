@@ -39,12 +39,18 @@ class TestWindow {
     virtual bool IsShown() = 0;
     virtual std::string Caption() = 0;
     virtual std::string ToolTip(int id) = 0;
+    // The tip that shows when the pointer rests on the control; "" when none does.
+    virtual std::string HoverToolTip(int id) = 0;
     virtual std::vector<int> TabOrder() = 0;
     virtual std::vector<std::string> ListEntries(int id) = 0;
     // The tip shown when the pointer rests on a list's entry.
     virtual std::string ListEntryToolTip(int id, int index) = 0;
+    // What a screen reader calls the control.
+    virtual std::string AccessibleName(int id) = 0;
     // Labels and group boxes, sorted.
     virtual std::vector<std::string> StaticTexts() = 0;
+    // Opens the platform's file chooser and gives the file types it offers.
+    virtual std::vector<std::string> ChooserFileTypes() = 0;
     // Opens About the platform's way and gives its text, or "" when there is none.
     virtual std::string AboutText() = 0;
     // What is wrong with the geometry: resizable, minimise or maximise box, controls

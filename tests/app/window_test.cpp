@@ -38,6 +38,23 @@ TEST(MainWindow, ControlsTextsAndStartState) {
     EXPECT_EQ(w.Ui->LayoutProblems(), Texts{});
 }
 
+// A screen reader names each field and list by its label, as a person reads it.
+TEST(MainWindow, ControlsAreNamedByTheirLabels) {
+    Window w;
+#ifdef _WIN32
+    if (w.Ui->AccessibleName(IDC_PORT) == "COM3")
+        GTEST_SKIP() << "this system does not let a program name its controls (Wine does not "
+                        "implement IAccPropServices::SetHwndPropStr)";
+#endif
+    const std::pair<int, const char*> names[] = {
+        {1015, "Start Sentinel(Track 1)"}, {1016, "Start Sentinel(Track 2)"},
+        {1017, "Start Sentinel(Track 3)"}, {1018, "End Sentinel"},
+        {1019, "COM Port"},                {1020, "Baud Rate"},
+        {1001, "Raw Data Mode(AAMVA Mode)"}};
+    for (auto [id, name] : names)
+        EXPECT_EQ(w.Ui->AccessibleName(id), name) << id;
+}
+
 TEST(MainWindow, ToolTipsAreExact) {
     Window w;
     const std::pair<int, const char*> tips[] = {
@@ -69,6 +86,13 @@ TEST(MainWindow, ToolTipsAreExact) {
         EXPECT_EQ(w.Ui->ToolTip(id), tip) << id;
 }
 
+// A greyed button still tells what it does.
+TEST(MainWindow, DisabledButtonsShowTheirTips) {
+    Window w;
+    ASSERT_FALSE(w.Controls().IsEnabled(IDC_COMMIT));
+    EXPECT_EQ(w.Ui->HoverToolTip(IDC_COMMIT), "\nCommits the shown confIguration to the MSR flash.\n");
+}
+
 TEST(MainWindow, EditingEnablesCommitAndSave) {
     for (int id = IDC_RAW_DATA; id <= IDC_HIDE_ERRORS; ++id) {
         Window w;
@@ -91,6 +115,11 @@ TEST(MainWindow, AboutLeavesTheWindowAsItWas) {
     EXPECT_EQ(w.Ui->AboutText(), "ZYN KVR MSR Configuration Utility\nVersion " MSRCONFIG_VERSION);
     EXPECT_TRUE(w.Ui->IsShown());
     EXPECT_EQ(w.Buttons(), "E--E");
+}
+
+TEST(MainWindow, ChoosersOfferTheFileTypesByName) {
+    Window w;
+    EXPECT_EQ(w.Ui->ChooserFileTypes(), (Texts{"All", "Text"}));
 }
 
 TEST(MainWindow, EscapeClosesButEnterDoesNot) {

@@ -1,5 +1,6 @@
 #include "e2e_support.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -120,4 +121,17 @@ TEST(JsonRecord, TellsWhatTheRunDid) {
             EXPECT_EQ(run.Err, err); // the log's progress line too goes to standard error
         }
     }
+}
+
+// Captions name the program as it is called; Linux programs have no extension to drop.
+TEST(BatchRun, CaptionsNameTheProgramAsCalled) {
+    BatchSetup setup({"--set-reject"});
+    std::filesystem::copy_file(MSRCONFIG_BIN, setup.Dir.File("msrconfig-1.2"));
+    ProcessResult run = RunProgram({setup.Dir.File("msrconfig-1.2"), setup.CommandLine()},
+                                   {{"MSRCONFIG_PORT_DIR", setup.PortDir()}}, 30,
+                                   {.WorkingDirectory = setup.Dir.Path()});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_EQ(run.Err, "MSR_SET_CONFIGURATION did not apply properly.\n" + About +
+                           "msrconfig-1.2: Error occurred while applying changes to the MSR "
+                           "configuration.\n");
 }

@@ -3,10 +3,12 @@
 #include "app/qt/qt_user_dialogs.h"
 #include "test_window.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,11 +78,18 @@ class QtTestWindow : public TestWindow {
     bool IsShown() override { return Window.isVisible(); }
     std::string Caption() override { return Bytes(Window.windowTitle()); }
     std::string ToolTip(int id) override { return Bytes(Window.Control(id)->toolTip()); }
+    std::string HoverToolTip(int id) override {
+        Window.show();
+        QWidget* control = Window.Control(id);
+        QTest::mouseMove(control, control->rect().center());
+        QTest::qWait(1200);
+        return QToolTip::isVisible() ? Bytes(QToolTip::text()) : std::string();
+    }
     std::vector<int> TabOrder() override {
         std::vector<int> order;
         for (QWidget* next = Window.nextInFocusChain(); next != &Window;
              next = next->nextInFocusChain())
-            if (next->focusPolicy() & Qt::TabFocus && next->parentWidget() == &Window)
+            if (next->focusPolicy() & Qt::TabFocus && !next->objectName().isEmpty())
                 order.push_back(next->objectName().toInt());
         return order;
     }
@@ -95,6 +104,10 @@ class QtTestWindow : public TestWindow {
         auto* list = qobject_cast<QComboBox*>(Window.Control(id));
         return list->itemData(index, Qt::ToolTipRole).toString().toStdString();
     }
+    std::string AccessibleName(int id) override {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(Window.Control(id));
+        return control ? control->text(QAccessible::Name).toStdString() : std::string();
+    }
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
         for (QLabel* label : Window.findChildren<QLabel*>())
@@ -105,9 +118,25 @@ class QtTestWindow : public TestWindow {
         std::sort(texts.begin(), texts.end());
         return texts;
     }
+    std::vector<std::string> ChooserFileTypes() override {
+        std::vector<std::string> types;
+        QTimer::singleShot(300, [&] {
+            auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (auto* list = chooser ? chooser->findChild<QComboBox*>("fileTypeCombo") : nullptr)
+                for (int i = 0; i < list->count(); ++i)
+                    types.push_back(Bytes(list->itemText(i)));
+            if (chooser)
+                chooser->reject();
+        });
+        PlatformDialogs()->ChooseFileToOpen("Select");
+        return types;
+    }
     std::string AboutText() override {
         std::string text;
         Window.show();
+        Window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&Window)) // shortcuts are the active window's
+            return "the window did not become active";
         QTimer::singleShot(0, [&] { // in the context menu
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             QTimer::singleShot(0, [&] { // in the About box, if one opened
@@ -116,13 +145,14 @@ class QtTestWindow : public TestWindow {
                     about->accept();
                 }
             });
-            for (QAction* action : menu->actions())
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>())
                 if (action->text() == QLatin1String("&About Tavlon..."))
                     action->trigger();
-            menu->close();
+            if (menu)
+                menu->close();
         });
-        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(3, 3), QPoint(3, 3));
-        QApplication::sendEvent(&Window, &rightClick);
+        // From the keyboard, as the mouse's right button gives the same menu.
+        QTest::keyClick(Window.Control(IDC_RAW_DATA), Qt::Key_F10, Qt::ShiftModifier);
         return text;
     }
     std::vector<std::string> LayoutProblems() override {
@@ -131,8 +161,8 @@ class QtTestWindow : public TestWindow {
             problems.push_back("resizable");
         if (Window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
             problems.push_back("minimise or maximise box");
-        for (QWidget* child : Window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            if (!Window.rect().contains(child->geometry()))
+        for (QWidget* child : Window.findChildren<QWidget*>())
+            if (child->isWindowType() == false && !child->parentWidget()->rect().contains(child->geometry()))
                 problems.push_back("outside: " + Bytes(child->objectName()));
         for (QCheckBox* box : Window.findChildren<QCheckBox*>())
             if (box->sizeHint().width() > box->width())

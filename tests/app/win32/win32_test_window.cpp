@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <map>
 #include <thread>
 
@@ -26,6 +27,7 @@ std::vector<HWND> Children(HWND parent) {
 }
 
 std::map<UINT_PTR, std::function<void()>> laterActions;
+std::function<void()> hovered; // once the pointer has rested
 
 void CALLBACK RunLater(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
@@ -100,6 +102,37 @@ class Win32TestWindow : public TestWindow {
         WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         return text;
     }
+    std::string HoverToolTip(int id) override {
+        // The pointer rests on the control of the shown window; its loop runs until the tip
+        // had time.
+        std::string shown;
+        Later([&] {
+            RECT area;
+            GetWindowRect(Item(id), &area);
+            POINT at = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+            SetCursorPos(at.x, at.y);
+            HWND under = IsWindowEnabled(Item(id)) ? Item(id) : Dialog();
+            ScreenToClient(under, &at);
+            PostMessageW(under, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+        });
+        hovered = [&] {
+            wchar_t text[1024] = L"";
+            TOOLINFOW tool = {};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.lpszText = text;
+            if (IsWindowVisible(Window.ToolTips()) &&
+                SendMessageW(Window.ToolTips(), TTM_GETCURRENTTOOLW, 0,
+                             reinterpret_cast<LPARAM>(&tool)))
+                shown = Utf8(text);
+            Window.EndDialog(0);
+        };
+        SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            hovered();
+        });
+        Window.RunModal();
+        return shown;
+    }
     std::vector<int> TabOrder() override { // a dialog's tab order is its children's order
         std::vector<int> order;
         for (HWND child : Children(Dialog()))
@@ -138,6 +171,22 @@ class Win32TestWindow : public TestWindow {
         SendMessageW(Item(id), CB_SHOWDROPDOWN, FALSE, 0);
         return Utf8(text);
     }
+    std::string AccessibleName(int id) override {
+        IAccessible* control = nullptr;
+        BSTR name = nullptr;
+        VARIANT self = {};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        std::string text;
+        if (SUCCEEDED(AccessibleObjectFromWindow(Item(id), OBJID_CLIENT, IID_IAccessible,
+                                                 reinterpret_cast<void**>(&control))) &&
+            SUCCEEDED(control->get_accName(self, &name)) && name)
+            text = Utf8(name);
+        SysFreeString(name);
+        if (control)
+            control->Release();
+        return text;
+    }
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
         for (HWND child : Children(Dialog()))
@@ -145,6 +194,25 @@ class Win32TestWindow : public TestWindow {
                 texts.push_back(WindowText(child));
         std::sort(texts.begin(), texts.end());
         return texts;
+    }
+    std::vector<std::string> ChooserFileTypes() override {
+        std::vector<std::string> types;
+        SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            hovered();
+        });
+        hovered = [&] {
+            HWND chooser = FindWindowW(L"#32770", L"Select");
+            HWND list = GetDlgItem(chooser, 0x470); // the file type list of the system's chooser
+            for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+                wchar_t text[256] = L"";
+                SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                types.push_back(Utf8(text));
+            }
+            PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+        };
+        PlatformDialogs()->ChooseFileToOpen("Select");
+        return types;
     }
     std::string AboutText() override {
         std::string text;
