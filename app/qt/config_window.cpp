@@ -23,12 +23,12 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
-#include <QSocketNotifier>
-#include <QToolTip>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <QToolTip>
 #include <QValidator>
 #include <cstdlib>
 
@@ -77,7 +77,8 @@ class ListAccessible : public QAccessibleWidget {
   public:
     explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value || (t == QAccessible::Name && List()->accessibleName().isEmpty()))
+        if (t == QAccessible::Value ||
+            (t == QAccessible::Name && List()->accessibleName().isEmpty()))
             return List()->currentText();
         return QAccessibleWidget::text(t);
     }
@@ -222,7 +223,8 @@ void ConfigWindow::NameByLabels(const QList<QLabel*>& labels) {
         for (QLabel* label : labels)
             if (std::abs(label->geometry().center().y() - widget->geometry().center().y()) <=
                     widget->height() / 2 &&
-                (!nearest || std::abs(label->x() - widget->x()) < std::abs(nearest->x() - widget->x())))
+                (!nearest ||
+                 std::abs(label->x() - widget->x()) < std::abs(nearest->x() - widget->x())))
                 nearest = label;
         if (!nearest)
             continue;
@@ -238,7 +240,8 @@ void ConfigWindow::NameByLabels(const QList<QLabel*>& labels) {
 // Each control belongs to the frame around it, as a screen reader tells it: the options and
 // sentinels in "MSR Configuration Parameters", the lists in "MSR Communication Parameters".
 void ConfigWindow::PutIntoGroups() {
-    const QList<QGroupBox*> groups = findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QGroupBox*> groups =
+        findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* widget : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (qobject_cast<QGroupBox*>(widget))
             continue;

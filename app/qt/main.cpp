@@ -38,8 +38,8 @@ std::string ProgramPath() {
 bool ShowWindow(CConfigApp& app, char* programName) {
     const std::string program = ProgramPath();
     const std::string folder = program.substr(0, program.rfind('/') + 1);
-    for (const std::string& module :
-         {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so", folder + "msrconfig-window.so"}) {
+    for (const std::string& module : {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so",
+                                      folder + "msrconfig-window.so"}) {
         if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
             using Show = void (*)(CConfigApp&, char*);
             if (auto show = reinterpret_cast<Show>(dlsym(handle, "MsrconfigShowWindow"))) {

@@ -64,15 +64,15 @@ UserDialogs::Answer QtUserDialogs::ShowMessage(const std::string& text, const st
 
 std::string QtUserDialogs::ChooseFileToOpen(const std::string& title) {
     NormalCursor cursor;
-    return QFile::encodeName(
-               QFileDialog::getOpenFileName(Owner(), Local(title), QString(), Filters, nullptr, NamesOnly))
+    return QFile::encodeName(QFileDialog::getOpenFileName(Owner(), Local(title), QString(), Filters,
+                                                          nullptr, NamesOnly))
         .toStdString();
 }
 
 std::string QtUserDialogs::ChooseFileToSave(const std::string& title) {
     NormalCursor cursor;
-    return QFile::encodeName(
-               QFileDialog::getSaveFileName(Owner(), Local(title), QString(), Filters, nullptr, NamesOnly))
+    return QFile::encodeName(QFileDialog::getSaveFileName(Owner(), Local(title), QString(), Filters,
+                                                          nullptr, NamesOnly))
         .toStdString();
 }
 

@@ -25,7 +25,8 @@ class Placement : public QObject {
             Window->removeEventFilter(this);
             // The frame arrives with the window manager's first answers.
             for (int ms : {0, 50, 150})
-                QTimer::singleShot(ms, Window, [window = Window, area = Area] { Place(window, area()); });
+                QTimer::singleShot(ms, Window,
+                                   [window = Window, area = Area] { Place(window, area()); });
         }
         return false;
     }

@@ -49,6 +49,7 @@ TEST(CommandLine, TokensDefaultsAndKeptCharacters) {
 TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
     const std::pair<const char*, const char*> lines[] = {
         {"msrconfig.exe a.txt,COM4", "a.txt,COM4"},
+        {"msrconfig.exe\ta.txt,COM4", "a.txt,COM4"},
         {"\"C:\\Program Files\\msrconfig.exe\"   \"my file.txt\", COM2", "\"my file.txt\", COM2"},
         {"msrconfig", ""},
         {"\"msrconfig.exe\"", ""}};

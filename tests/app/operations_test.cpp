@@ -45,7 +45,7 @@ Shown FileError(const std::string& text) {
 TEST(Operations, GetFillsTheWindowFromAReaderBeyondCom11) {
     MsrSimSettings settings;
     settings.PortName = "COM12";
-    settings.Configuration = {0, 1, 0, 1, 0, 1, 1, 1, 0xA7, 0x00, 'x', 0x01};
+    settings.Configuration = "F6A7007801"; // raw, tracks 1 and 3 off, strip, custom, hide
     SimulatedReader reader(settings);
 #ifdef _WIN32 // as a USB adapter's driver registers it
     std::unique_ptr<FakePort> port = std::make_unique<FakePort>(L"COM12");
@@ -132,6 +132,39 @@ TEST(Operations, StopSignalClosesABoxOfTheBatchRun) {
     ClearStopRequest();
 }
 
+// Without a reader, Get and Commit say so and leave the window usable.
+TEST(Operations, AFailedClaimLeavesTheButtonsUsable) {
+    EmptyPortDir noReader;
+    Window w;
+    w.Controls().SelectListEntry(IDC_PORT, 10); // COM11: no device
+    const Shown notClaimed = {{"The MSR has not been claimed by the application.  Please be sure "
+                               "the COM port is not claimed by other applications.",
+                               "Error!", B::Ok, I::None}};
+    std::string during;
+    w.Dialogs.WhileShowing = [&] { during = w.Buttons(); };
+    for (int button : {IDC_GET, IDC_COMMIT}) {
+        w.Dialogs.Shown.clear();
+        w.Ui->Click(button);
+        EXPECT_EQ(w.Dialogs.Shown, notClaimed) << button;
+        EXPECT_EQ(during, button == IDC_GET ? "---E" : "--EE"); // while the box is up
+        EXPECT_EQ(w.Buttons(), "EEEE"); // then Commit and Get, and Save after a Get
+    }
+}
+
+// A stop while the Save asks about the custom configuration withdraws the save.
+TEST(Operations, AStopDuringTheSavesQuestionSavesNothing) {
+    ASSERT_TRUE(InstallStopSignals());
+    TempDir dir;
+    Window w;
+    w.Ui->Click(IDC_TRACK1); // custom configuration clear: the question comes
+    w.Dialogs.SavePath = dir.File("s.txt");
+    w.Dialogs.WhileShowing = [] { std::raise(SIGTERM); };
+    w.Ui->Click(IDC_SAVE);
+    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom}); // and no message that it was saved
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    ClearStopRequest();
+}
+
 TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
     SimulatedReader reader;
     Window w;
@@ -158,7 +191,7 @@ TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
     w.Ui->Click(IDC_COMMIT);
     EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom});
     EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
-    EXPECT_EQ(reader.Committed().UseCustomConfig, 1);
+    EXPECT_EQ(reader.Committed(), "55E93B003F"); // custom configuration on
 }
 
 TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
@@ -277,6 +310,6 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     w.Ui->Later([&] { w.Ui->Click(IDC_LOAD); });
     EXPECT_EQ(w.Controls().RunModal(), 0);
     EXPECT_TRUE(w.Dialogs.ChooserTitles.empty());
-    EXPECT_EQ(reader.Committed(), (CMsrConfiguration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}));
+    EXPECT_EQ(reader.Committed(), "41253B2B3F");
     EXPECT_EQ(w.App.Status, ExitOk);
 }

@@ -46,11 +46,13 @@ TEST(MainWindow, ControlsAreNamedByTheirLabels) {
         GTEST_SKIP() << "this system does not let a program name its controls (Wine does not "
                         "implement IAccPropServices::SetHwndPropStr)";
 #endif
-    const std::pair<int, const char*> names[] = {
-        {1015, "Start Sentinel(Track 1)"}, {1016, "Start Sentinel(Track 2)"},
-        {1017, "Start Sentinel(Track 3)"}, {1018, "End Sentinel"},
-        {1019, "COM Port"},                {1020, "Baud Rate"},
-        {1001, "Raw Data Mode(AAMVA Mode)"}};
+    const std::pair<int, const char*> names[] = {{1015, "Start Sentinel(Track 1)"},
+                                                 {1016, "Start Sentinel(Track 2)"},
+                                                 {1017, "Start Sentinel(Track 3)"},
+                                                 {1018, "End Sentinel"},
+                                                 {1019, "COM Port"},
+                                                 {1020, "Baud Rate"},
+                                                 {1001, "Raw Data Mode(AAMVA Mode)"}};
     for (auto [id, name] : names)
         EXPECT_EQ(w.Ui->AccessibleName(id), name) << id;
 }
@@ -90,7 +92,8 @@ TEST(MainWindow, ToolTipsAreExact) {
 TEST(MainWindow, DisabledButtonsShowTheirTips) {
     Window w;
     ASSERT_FALSE(w.Controls().IsEnabled(IDC_COMMIT));
-    EXPECT_EQ(w.Ui->HoverToolTip(IDC_COMMIT), "\nCommits the shown confIguration to the MSR flash.\n");
+    EXPECT_EQ(w.Ui->HoverToolTip(IDC_COMMIT),
+              "\nCommits the shown confIguration to the MSR flash.\n");
 }
 
 TEST(MainWindow, EditingEnablesCommitAndSave) {

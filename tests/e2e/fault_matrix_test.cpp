@@ -96,6 +96,10 @@ const Fault Faults[] = {
     // Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
     {.Name = "VanishedDuringTheCommit", .SimOptions = {"--vanish-after", "3"}, .Status = 4, .Out = Entering, .Err = CommitFailed + "Error restoring functional mode.\n"},
     {.Name = "MissingReader", .Status = 3, .Err = Missing, .BatchText = ConfigFile + ",COM0"},
+    // Answers the enter record, then falls silent: the query itself fails.
+    {.Name = "QuerySilent", .SimOptions = {"--query-silent"}, .Status = 3, .Out = Tries, .Err = NotClaimed("Error querying MSR configuration.\n", "no-answer): the reader stopped answering in command mode"), .MaxSeconds = 25},
+    // One stream, as operators keep the log (>log 2>&1): every line flushed, in order.
+    {.Name = "LogAsOneStream", .SimOptions = {"--set-reject"}, .Status = 4, .Out = Entering + SetRejected, .Received = WholeRun, .Child = {.Output = Streams::Merged}},
     // Log lines must never reach the port, and a closed pipe must not end the run.
     {.Name = "StreamsClosed", .SimOptions = {"--set-reject"}, .Status = 4, .Received = WholeRun, .Child = Closed},
     {.Name = "StreamsABrokenPipe", .SimOptions = {"--set-reject"}, .Status = 4, .Received = WholeRun, .Child = BrokenPipe},

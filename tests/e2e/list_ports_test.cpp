@@ -67,7 +67,7 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
         {"COM15", "/dev/ptmx"},       {"COM16", "/dev/null"},     {"COM17", "/dev/tty0"},
         {"COM18", "/dev/kmsg"},       {"COM19", "/nowhere"},      {"COM9x", "/dev/ttyS5"},
         {"COM\x1b[2J", "/dev/ttyS4"}, {"COM\nX", "/dev/ttyACM0"}, {"COM1234567", "/dev/ttyS4"},
-        {"LPT1", "/dev/ttyS4"}};
+        {"LPT1", "/dev/ttyS4"},       {"COM11", "/dev/ttyS4"}};
     for (const auto& [name, target] : entries)
         fs::create_symlink(target, ports + "/" + name);
     // The system's folder names ports for every user; a user's own name comes first.
@@ -82,29 +82,33 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
     EXPECT_EQ(run.Err, "");
     const std::string dialout = "you may not open /dev/ttyACM0, which belongs to group dialout; "
                                 "join it with: sudo adduser \"$USER\" dialout, then log in again\n";
-    EXPECT_EQ(run.Out,
-              "COM3       /dev/pts/77  (from " + ports +
-                  ")\n"
-                  "           you may not open /dev/pts/77; ask an administrator to let you use it\n"
-                  "COM5       /dev/ttyS4\n"
-                  "COM\\nX     /dev/ttyACM0  (from " +
-                  ports +
-                  ")\n"
-                  "           " +
-                  dialout + "COM\\x1b[2J  /dev/ttyS4  (from " + ports +
-                  ")\n"
-                  "COM12      /dev/ttyACM0  (from " +
-                  shared +
-                  ")\n"
-                  "           " +
-                  dialout +
-                  "\n"
-                  "Serial devices without a COM name, each with the command that gives it one:\n"
-                  "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
-                  "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " +
-                  ports +
-                  "/COM20\n"
-                  "/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY\n"
-                  "  ln -s /dev/ttyUSB1 " +
-                  ports + "/COM21\n");
+    EXPECT_EQ(
+        run.Out,
+        "COM3       /dev/pts/77  (from " + ports +
+            ")\n"
+            "           you may not open /dev/pts/77; ask an administrator to let you use it\n"
+            "COM5       /dev/ttyS4\n"
+            "COM11      /dev/ttyS4  (from " +
+            ports +
+            ")\n" // once, in its place
+            "COM\\nX     /dev/ttyACM0  (from " +
+            ports +
+            ")\n"
+            "           " +
+            dialout + "COM\\x1b[2J  /dev/ttyS4  (from " + ports +
+            ")\n"
+            "COM12      /dev/ttyACM0  (from " +
+            shared +
+            ")\n"
+            "           " +
+            dialout +
+            "\n"
+            "Serial devices without a COM name, each with the command that gives it one:\n"
+            "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
+            "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " +
+            ports +
+            "/COM20\n"
+            "/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY\n"
+            "  ln -s /dev/ttyUSB1 " +
+            ports + "/COM21\n");
 }

@@ -46,6 +46,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Variables
     QStringList arguments;
     for (std::size_t i = 1; i < argv.size(); ++i)
         arguments << QString::fromStdString(argv[i]);
+    if (setup.Output == Streams::Merged)
+        Process.setProcessChannelMode(QProcess::MergedChannels);
     Process.setProcessEnvironment(environment);
     Process.setWorkingDirectory(QString::fromStdString(setup.WorkingDirectory));
     Process.setStandardInputFile(QProcess::nullDevice());

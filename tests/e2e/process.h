@@ -15,9 +15,9 @@ struct ProcessResult {
     double Seconds = 0;
 };
 
-// Where the child's standard output and error go: captured, closed, or a pipe whose
-// reading end is already closed.
-enum class Streams { Captured, Closed, BrokenPipe };
+// Where the child's standard output and error go: captured, both into one (as `>log 2>&1`
+// keeps them, in Out), closed, or a pipe whose reading end is already closed.
+enum class Streams { Captured, Merged, Closed, BrokenPipe };
 
 // Variables to set in the child's environment; an empty value unsets one.
 using Variables = std::map<std::string, std::string>;

@@ -1,13 +1,19 @@
+#include "msr/msr_protocol.h"
 #include "msr/port_name.h"
 #include "msr/serial_port.h"
 #include "support/sim_fixture.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
+#include <tuple>
 #include <unistd.h>
 
 TEST(PortName, FolderEntryFirstThenTtySNumbering) {
@@ -41,15 +47,20 @@ TEST(PortName, FolderComesFromTheEnvironment) {
 }
 
 namespace {
-// Exclusive mode and line speed of the terminal, seen through a descriptor of our own.
-std::pair<int, speed_t> LineState(const std::string& device) {
+// Exclusive mode, line speed and whether the line is raw, seen through a descriptor of our own:
+// no echo, line editing, signals, translation or software flow control; 8N1.
+std::tuple<int, speed_t, bool> LineState(const std::string& device) {
     int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int exclusive = -1;
     termios tio{};
     ioctl(fd, TIOCGEXCL, &exclusive);
     tcgetattr(fd, &tio);
     close(fd);
-    return {exclusive, cfgetospeed(&tio)};
+    const bool raw = !(tio.c_lflag & (ECHO | ICANON | ISIG | IEXTEN)) &&
+                     !(tio.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP)) &&
+                     !(tio.c_oflag & OPOST) && (tio.c_cflag & CSIZE) == CS8 &&
+                     !(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS));
+    return {exclusive, cfgetospeed(&tio), raw};
 }
 } // namespace
 
@@ -57,17 +68,18 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     SimulatedReader reader;
     const std::string device = std::filesystem::read_symlink(reader.PortDir() + "/COM3");
     CSerialPort first, second;
+    EXPECT_FALSE(std::get<2>(LineState(device))); // a line starts cooked, as a real port does
     ASSERT_TRUE(first.Open("3", 38400));
     EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use
     EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
-    EXPECT_EQ(LineState(device), std::make_pair(1, speed_t{B38400}));
+    EXPECT_EQ(LineState(device), std::make_tuple(1, speed_t{B38400}, true));
     first.Close();
     // Exclusive mode would lock out later users but root while anyone holds the device.
-    EXPECT_EQ(LineState(device).first, 0);
+    EXPECT_EQ(std::get<0>(LineState(device)), 0);
     // Baud 0 (a baud text of letters) is no rate: the speed stays, the line is not hung up.
     EXPECT_TRUE(second.Open("3", 0));
-    EXPECT_EQ(LineState(device).second, speed_t{B38400});
+    EXPECT_EQ(std::get<1>(LineState(device)), speed_t{B38400});
     EXPECT_TRUE(second.Close());
 
     // Nothing that is no reader's line: a file, a device that is no terminal, or a terminal
@@ -85,4 +97,39 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
         }
         EXPECT_FALSE(second.Open(suffix, 19200)) << target;
     }
+}
+
+// A late acknowledgement counts as soon as its "." arrives, even in the last attempt, and
+// what follows it is read away; an answer longer than the buffer keeps its first 99 bytes.
+TEST(SerialPort, LateAcknowledgementAndLongAnswers) {
+    EmptyPortDir ports;
+    int reader = -1, line = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&reader, &line, name, nullptr, nullptr), 0);
+    ASSERT_EQ(symlink(name, (ports.Path() + "/COM5").c_str()), 0);
+    CSerialPort port;
+    ASSERT_TRUE(port.Open("5", 19200));
+    const auto answer = [reader](int afterMs, const std::string& bytes) {
+        return std::thread([=] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+            [[maybe_unused]] ssize_t n = write(reader, bytes.data(), bytes.size());
+        });
+    };
+    unsigned char byte;
+    std::thread late = answer(1200, ".xyz"); // in the third read of 500 ms
+    EXPECT_TRUE(WaitForAcknowledge(port, 3));
+    late.join();
+    EXPECT_EQ(port.ReadByte(&byte), 0);
+    std::thread tooLate = answer(1200, ".");
+    EXPECT_FALSE(WaitForAcknowledge(port, 2));
+    tooLate.join();
+    while (port.ReadByte(&byte) == 1) {
+    }
+    std::thread(answer(0, std::string(150, 'a'))).join();
+    ResponseBuffer response;
+    ASSERT_TRUE(Exchange(port, ":0100001110DE", response));
+    EXPECT_EQ(std::tuple(response.Received, response.Stored, std::strlen(response.Text)),
+              std::tuple(std::size_t{150}, std::size_t{99}, std::size_t{99}));
+    close(line);
+    close(reader);
 }

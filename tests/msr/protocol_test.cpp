@@ -1,8 +1,9 @@
-// The query answer is taken apart by position; framing and acknowledgements are checked
-// end to end against the simulator and by the response fuzzer.
+// Records framed by the rule, and the query answer taken apart by position; the exchange and
+// the acknowledgements are checked end to end against the simulator and by the fuzzer.
 #include "msr/msr_protocol.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -21,6 +22,27 @@ const std::string QueryAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E0
                                 "41253B2B3F" + "5A594E20312E3034" + "9C";
 
 } // namespace
+
+TEST(Framing, TheFixedRecordsAndTheSetRecord) {
+    const std::pair<std::vector<std::uint8_t>, std::string> records[] = {
+        {{0x10}, MSR_ENTER_COMMAND_MODE},
+        {{0x11}, MSR_RESTORE_FUNCTIONAL_MODE},
+        {{0x02, 0x00}, MSR_GET_CONFIGURATION},
+        {{0x09}, MSR_COMMIT_CONFIGURATION},
+        {{0x01, 0x41, '%', ';', '+', '?'}, ":060000110141253b2b3fdd"},
+        {{0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, ":0600001101ffffffffffed"}};
+    for (const auto& [data, text] : records) {
+        std::string upper = text;
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string built = BuildCommandRecord(data);
+        for (char& c : built)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(built, upper);
+    }
+    EXPECT_EQ(BuildSetConfigurationRecord({1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}),
+              ":060000110141253b2b3fdd"); // lower case, as the set record travels
+}
 
 TEST(QueryDecoding, FieldsAtTheirPositionsNeverPastWhatArrived) {
     CMsrConfiguration r;

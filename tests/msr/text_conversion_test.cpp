@@ -4,14 +4,24 @@
 #include <gtest/gtest.h>
 
 TEST(TextConversion, HexFieldsAndDecimalFollowStrtol) {
-    const std::pair<const char*, std::int32_t> hex[] = {
-        {"5d", 0x5D},   {"5D", 0x5D},
-        {" 7", 7},      {"\t\n a", 10},
-        {"+f", 15},     {"zz", 0},
-        {"", 0},        {"--1", 0},
-        {"0x", 0},      {"0x1f", 0x1F},
-        {"7g", 7},      {"-1", -1},
-        {"0X1F", 0x1F}, {"fffffffffff", 0x7FFFFFFF}};
+    const std::pair<const char*, std::int32_t> hex[] = {{"5d", 0x5D},
+                                                        {"5D", 0x5D},
+                                                        {" 7", 7},
+                                                        {"\t\n a", 10},
+                                                        {"\r\v\f7", 7},
+                                                        {"\x1c"
+                                                         "7",
+                                                         0},
+                                                        {"+f", 15},
+                                                        {"zz", 0},
+                                                        {"", 0},
+                                                        {"--1", 0},
+                                                        {"0x", 0},
+                                                        {"0x1f", 0x1F},
+                                                        {"7g", 7},
+                                                        {"-1", -1},
+                                                        {"0X1F", 0x1F},
+                                                        {"fffffffffff", 0x7FFFFFFF}};
     for (auto [text, value] : hex)
         EXPECT_EQ(ConvertHexField(text), value) << text;
     const std::pair<const char*, std::int32_t> decimal[] = {

@@ -49,11 +49,10 @@ class SimulatedReader {
             commits += answer == "."; // the commit's acknowledgement comes alone
         return commits;
     }
-    // What the last commit stored (nothing before one).
-    CMsrConfiguration Committed() const {
-        CMsrConfiguration stored{};
-        ParseSimConfiguration(Folder.Read("state"), stored);
-        return stored;
+    // What the last commit stored, as ten hex digits (empty before one).
+    std::string Committed() const {
+        const std::string state = Folder.Read("state");
+        return state.substr(0, state.find('\n'));
     }
     // Waits until the transcript shows `text`.
     bool WaitFor(const std::string& text, double seconds = 30) const {

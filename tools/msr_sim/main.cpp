@@ -1,8 +1,6 @@
 // msr-sim: a simulated reader for trying msrconfig and for its tests.
 #include "tools/msr_sim/msr_simulator.h"
 
-#include "msr/port_name.h"
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -19,6 +17,16 @@ namespace {
 
 CMsrSimulator* running = nullptr;
 
+// msrconfig's own port folder, where it looks first.
+std::string DefaultPortDir() {
+    for (const char* name : {"MSRCONFIG_PORT_DIR", "XDG_CONFIG_HOME"})
+        if (const char* value = std::getenv(name);
+            value && (*value == '/' || (*value && name[0] == 'M')))
+            return std::string(value) + (name[0] == 'X' ? "/msrconfig/ports" : "");
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.config/msrconfig/ports";
+}
+
 void OnSignal(int) {
     if (running)
         running->Stop();
@@ -33,6 +41,8 @@ const char Usage[] =
     "  --state FILE          keep the committed configuration in FILE across runs\n"
     "  --config HEX          initial configuration as ten hex digits: the device flags\n"
     "                        byte and the four sentinels, e.g. 41253B2B3F for % ; + ?\n"
+    "  --raw                 start the terminal raw (a real port starts echoing and\n"
+    "                        editing lines until the program sets it)\n"
     "  --firmware TEXT       eight-character firmware revision (default \"SIM 1.00\")\n"
     "  --commit-delay MS     flash time before the commit's \".\" (default 20; over 500\n"
     "                        makes the acknowledgement late)\n"
@@ -44,6 +54,7 @@ const char Usage[] =
     "  --silent              answer nothing at all\n"
     "  --no-command-mode     do not answer the enter-command-mode record\n"
     "  --query-nak           do not acknowledge the configuration query\n"
+    "  --query-silent        do not answer the configuration query at all\n"
     "  --set-reject          do not acknowledge the set record\n"
     "  --set-ignored         acknowledge the set record but keep the configuration\n"
     "  --commit-never        never acknowledge the commit\n"
@@ -66,7 +77,7 @@ bool ToInt(const char* text, int& value) {
 
 int main(int argc, char** argv) {
     MsrSimSettings settings;
-    settings.PortDir = PortDirectory();
+    settings.PortDir = DefaultPortDir();
     bool quiet = false;
     std::string initial, transcript, whileExists;
 
@@ -117,6 +128,10 @@ int main(int argc, char** argv) {
             settings.NoCommandMode = true;
         else if (arg == "--query-nak")
             settings.QueryNotAcknowledged = true;
+        else if (arg == "--query-silent")
+            settings.QuerySilent = true;
+        else if (arg == "--raw")
+            settings.Raw = true;
         else if (arg == "--set-reject")
             settings.SetRejected = true;
         else if (arg == "--set-ignored")
@@ -130,10 +145,12 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!initial.empty() && !ParseSimConfiguration(initial, settings.Configuration)) {
+    if (!initial.empty() && !IsSimConfiguration(initial)) {
         std::fprintf(stderr, "msr-sim: --config needs ten hex digits\n");
         return 1;
     }
+    if (!initial.empty())
+        settings.Configuration = initial;
 
     std::error_code ignored;
     std::filesystem::create_directories(settings.PortDir, ignored);

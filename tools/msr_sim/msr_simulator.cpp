@@ -1,11 +1,9 @@
 #include "tools/msr_sim/msr_simulator.h"
 
-#include "msr/msr_protocol.h"
-#include "msr/text_conversion.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -13,22 +11,72 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
+// The reader's side of the wire. A record is ":", then count, address 0000, type 11, the
+// data bytes and a checksum, each byte two hex digits; the sum of all its bytes is 0 modulo
+// 256. The reader echoes a record, acknowledges it with "." and may answer with a record of
+// its own. Its configuration is five bytes: the device flags byte and the four sentinels.
 namespace {
 
-std::uint8_t HexByte(const std::string& text, std::size_t index) {
-    return static_cast<std::uint8_t>(ConvertHexField(std::string_view(text).substr(index, 2)));
+int HexValue(char digit) {
+    const auto c = static_cast<unsigned char>(digit);
+    return std::isdigit(c) ? c - '0' : std::isxdigit(c) ? std::toupper(c) - 'A' + 10 : -1;
 }
 
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+// The bytes of a record, count, address and type first, checksum last; none when it is no
+// well-formed record of type 0x11.
+std::vector<int> RecordBytes(const std::string& record) {
+    std::vector<int> bytes;
+    int sum = 0;
+    for (std::size_t i = 1; i + 1 < record.size(); i += 2) {
+        const int high = HexValue(record[i]), low = HexValue(record[i + 1]);
+        if (high < 0 || low < 0)
+            return {};
+        bytes.push_back(high * 16 + low);
+        sum += bytes.back();
+    }
+    if (bytes.size() < 5 || sum % 256 != 0 || bytes[1] != 0 || bytes[2] != 0 || bytes[3] != 0x11 ||
+        static_cast<std::size_t>(bytes[0]) != bytes.size() - 5)
+        return {};
+    return bytes;
+}
+
+// A record of the reader's own, in upper-case hex as readers send them.
+std::string Frame(const std::vector<int>& data) {
+    std::vector<int> bytes = {static_cast<int>(data.size()), 0, 0, 0x11};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    int sum = 0;
+    for (int byte : bytes)
+        sum += byte;
+    bytes.push_back((256 - sum % 256) % 256);
+    std::string record = ":";
+    for (int byte : bytes) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", byte);
+        record += hex;
+    }
+    return record;
+}
+
+std::vector<int> ConfigurationBytes(const std::string& hex) {
+    std::vector<int> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(HexValue(hex[i]) * 16 + HexValue(hex[i + 1]));
+    return bytes;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
 }
 
 } // namespace
 
 CMsrSimulator::CMsrSimulator(MsrSimSettings settings) : Settings(std::move(settings)) {
     Settings.Firmware.resize(8, ' ');
-    CurrentConfig = CommittedConfig = Settings.Configuration;
+    Current = Committed = Upper(Settings.Configuration);
 }
 
 CMsrSimulator::~CMsrSimulator() {
@@ -54,9 +102,10 @@ bool CMsrSimulator::Start(std::string& error) {
         return false;
     }
     Device = ptsname(Master);
-    // Raw from the start, so nothing is echoed or translated before the program sets the line.
+    // A new terminal starts as a real port does, echoing and editing lines, unless asked:
+    // setting the line is the program's work.
     termios tio;
-    if (tcgetattr(Master, &tio) == 0) {
+    if (Settings.Raw && tcgetattr(Master, &tio) == 0) {
         cfmakeraw(&tio);
         tcsetattr(Master, TCSANOW, &tio);
     }
@@ -134,21 +183,17 @@ void CMsrSimulator::Run() {
             }
             if (Pending.size() < 3)
                 break;
-            if (!IsHexDigit(Pending[1]) || !IsHexDigit(Pending[2])) {
+            if (HexValue(Pending[1]) < 0 || HexValue(Pending[2]) < 0) {
                 Record(true, Pending.substr(0, 1));
                 Pending.erase(0, 1);
                 continue;
             }
-            std::size_t length = 11 + 2u * HexByte(Pending, 1);
+            const std::size_t length = 11 + 2u * (HexValue(Pending[1]) * 16 + HexValue(Pending[2]));
             if (Pending.size() < length)
                 break;
             std::string record = Pending.substr(0, length);
             Pending.erase(0, length);
             Record(true, record);
-            {
-                std::lock_guard<std::mutex> guard(Lock);
-                Records.push_back(record);
-            }
             // Unplugged while the program waits for the answer to this record.
             if (RecordsAnswered == Settings.UnplugAfterRecords ||
                 RecordsAnswered == Settings.VanishAfterRecords) {
@@ -170,7 +215,7 @@ void CMsrSimulator::Run() {
 void CMsrSimulator::HandleRecord(const std::string& record) {
     if (Settings.Silent || Settings.DripMs > 0)
         return;
-    if (Settings.GarbageBytes > 0) {
+    if (Settings.GarbageBytes > 0) { // noise instead of an answer
         std::string noise;
         for (int i = 0; i < Settings.GarbageBytes; ++i) {
             NoiseState = NoiseState * 1103515245u + 12345u;
@@ -179,54 +224,39 @@ void CMsrSimulator::HandleRecord(const std::string& record) {
         }
         Send(noise);
     } else {
-        unsigned sum = 0;
-        std::vector<std::uint8_t> data;
-        for (std::size_t i = 1; i + 1 < record.size(); i += 2) {
-            std::uint8_t byte = HexByte(record, i);
-            sum += byte;
-            if (i >= 9 && i + 2 < record.size())
-                data.push_back(byte);
-        }
-        const bool valid = (sum & 0xFF) == 0 && record.substr(3, 6) == "000011" && !data.empty();
-        const std::uint8_t command = valid ? data[0] : 0xFF;
+        const std::vector<int> bytes = RecordBytes(record);
+        const std::vector<int> data(bytes.size() > 5 ? bytes.begin() + 4 : bytes.end(),
+                                    bytes.size() > 5 ? bytes.end() - 1 : bytes.end());
+        const int command = data.empty() ? -1 : data[0];
         std::string answer = "?";
         bool commit = false;
 
-        if (command == 0x10 && data.size() == 1) {
+        if (command == 0x10 && data.size() == 1) { // enter command mode
             if (Settings.NoCommandMode) {
-                CountAnswered();
+                ++RecordsAnswered;
                 return;
             }
             answer = ".";
             CommandMode = true;
-        } else if (command == 0x11 && data.size() == 1) {
+        } else if (command == 0x11 && data.size() == 1) { // back to functional mode
             answer = ".";
             CommandMode = false;
-        } else if (command == 0x02 && data.size() == 2 && CommandMode &&
-                   !Settings.QueryNotAcknowledged) {
-            CMsrConfiguration current = Current();
-            std::vector<std::uint8_t> body = {0x02,
-                                              EncodeDeviceFlags(current),
-                                              current.Track1StartSentinel,
-                                              current.Track2StartSentinel,
-                                              current.Track3StartSentinel,
-                                              current.EndSentinel};
+        } else if (command == 0x02 && data.size() == 2 && data[1] == 0 && CommandMode &&
+                   !Settings.QueryNotAcknowledged) { // the configuration and the firmware
+            if (Settings.QuerySilent) {
+                ++RecordsAnswered;
+                return;
+            }
+            std::vector<int> reply = ConfigurationBytes(Current);
+            reply.insert(reply.begin(), 0x02);
             for (char c : Settings.Firmware)
-                body.push_back(static_cast<std::uint8_t>(c));
-            std::string framed = BuildCommandRecord(body);
-            for (char& c : framed)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            answer = "." + framed;
-        } else if (command == MSR_SET_CONFIGURATION && data.size() == 6 && CommandMode &&
-                   !Settings.SetRejected) {
-            std::string fields = record.substr(11, 10);
-            CMsrConfiguration applied;
-            ParseSimConfiguration(fields, applied);
-            std::lock_guard<std::mutex> guard(Lock);
+                reply.push_back(static_cast<unsigned char>(c));
+            answer = "." + Frame(reply);
+        } else if (command == 0x01 && data.size() == 6 && CommandMode && !Settings.SetRejected) {
             if (!Settings.SetIgnored)
-                CurrentConfig = applied;
+                Current = Upper(record.substr(11, 10));
             answer = ".";
-        } else if (command == 0x09 && data.size() == 1 && CommandMode) {
+        } else if (command == 0x09 && data.size() == 1 && CommandMode) { // into the flash
             commit = true;
         }
 
@@ -234,19 +264,11 @@ void CMsrSimulator::HandleRecord(const std::string& record) {
         if (commit && !Settings.CommitNeverAcknowledged) {
             if (!PauseMs(Settings.CommitDelayMs))
                 return;
-            {
-                std::lock_guard<std::mutex> guard(Lock);
-                CommittedConfig = CurrentConfig;
-                ++Commits;
-            }
+            Committed = Current;
             SaveState();
             Send(".");
         }
     }
-    CountAnswered();
-}
-
-void CMsrSimulator::CountAnswered() {
     ++RecordsAnswered;
 }
 
@@ -281,13 +303,8 @@ bool CMsrSimulator::PauseMs(int ms) {
 }
 
 void CMsrSimulator::Record(bool fromProgram, const std::string& bytes) {
-    MsrSimEvent event{fromProgram, bytes};
-    {
-        std::lock_guard<std::mutex> guard(Lock);
-        EventLog.push_back(event);
-    }
     if (OnEvent)
-        OnEvent(event);
+        OnEvent(MsrSimEvent{fromProgram, bytes});
 }
 
 void CMsrSimulator::LoadState() {
@@ -295,9 +312,8 @@ void CMsrSimulator::LoadState() {
         return;
     std::ifstream in(Settings.StateFile);
     std::string line;
-    CMsrConfiguration stored;
-    if (std::getline(in, line) && ParseSimConfiguration(line, stored))
-        CurrentConfig = CommittedConfig = stored;
+    if (std::getline(in, line) && IsSimConfiguration(line))
+        Current = Committed = Upper(line);
 }
 
 void CMsrSimulator::SaveState() {
@@ -306,34 +322,9 @@ void CMsrSimulator::SaveState() {
     const std::string temporary = Settings.StateFile + ".tmp";
     {
         std::ofstream out(temporary, std::ios::trunc);
-        out << ConfigurationHex(Committed()) << '\n';
+        out << Committed << '\n';
         if (!out)
             return;
     }
     std::rename(temporary.c_str(), Settings.StateFile.c_str());
-}
-
-std::vector<MsrSimEvent> CMsrSimulator::Events() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return EventLog;
-}
-
-std::vector<std::string> CMsrSimulator::ReceivedRecords() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Records;
-}
-
-CMsrConfiguration CMsrSimulator::Current() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return CurrentConfig;
-}
-
-CMsrConfiguration CMsrSimulator::Committed() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return CommittedConfig;
-}
-
-int CMsrSimulator::CommitCount() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Commits;
 }

@@ -1,16 +1,14 @@
 // A simulated reader on a pseudo-terminal. It publishes the terminal as COM<n> in a port
 // folder, collects one command record at a time, echoes it and answers as a reader does.
-// Faults can be switched on to test how the program copes with bad devices.
+// Faults can be switched on to test how the program copes with bad devices. The terminal
+// starts as a real port does (echo, line editing, translation), until the program sets it.
 #pragma once
 
 #include "tools/msr_sim/sim_settings.h"
 
-#include <atomic>
-#include <chrono>
+#include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <vector>
 
 struct MsrSimEvent {
     bool FromProgram; // true: a record (or stray bytes) the reader received; false: its answer
@@ -36,13 +34,6 @@ class CMsrSimulator {
     std::string LinkPath() const;
     std::string DevicePath() const { return Device; }
 
-    std::vector<MsrSimEvent> Events() const;
-    // The complete records received, in order.
-    std::vector<std::string> ReceivedRecords() const;
-    CMsrConfiguration Current() const;
-    CMsrConfiguration Committed() const;
-    int CommitCount() const;
-
     // Called for every event as it happens (the program prints the transcript with it).
     std::function<void(const MsrSimEvent&)> OnEvent;
 
@@ -50,7 +41,6 @@ class CMsrSimulator {
     void HandleRecord(const std::string& record);
     void Send(const std::string& bytes, bool mayDrop = false);
     bool PauseMs(int ms); // false when stopped meanwhile
-    void CountAnswered();
     void Record(bool fromProgram, const std::string& bytes);
     void LoadState();
     void SaveState();
@@ -64,11 +54,6 @@ class CMsrSimulator {
     bool CommandMode = false;
     int RecordsAnswered = 0;
     std::uint32_t NoiseState = 12345;
-
-    mutable std::mutex Lock;
-    std::vector<MsrSimEvent> EventLog;
-    std::vector<std::string> Records;
-    CMsrConfiguration CurrentConfig;
-    CMsrConfiguration CommittedConfig;
-    int Commits = 0;
+    std::string Current;   // the configuration in use, ten hex digits
+    std::string Committed; // the configuration in flash
 };

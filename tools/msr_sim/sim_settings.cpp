@@ -1,37 +1,19 @@
 #include "tools/msr_sim/sim_settings.h"
 
-#include "msr/text_conversion.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
-bool ParseSimConfiguration(const std::string& text, CMsrConfiguration& c) {
-    if (text.size() < 10 || !std::all_of(text.begin(), text.begin() + 10,
-                                         [](unsigned char digit) { return std::isxdigit(digit); }))
-        return false;
-    auto byte = [&](std::size_t index) {
-        return static_cast<std::uint8_t>(ConvertHexField(std::string_view(text).substr(index, 2)));
-    };
-    DecodeDeviceFlags(byte(0), c);
-    c.Track1StartSentinel = byte(2);
-    c.Track2StartSentinel = byte(4);
-    c.Track3StartSentinel = byte(6);
-    c.EndSentinel = byte(8);
-    return true;
-}
-
-std::string ConfigurationHex(const CMsrConfiguration& c) {
-    char text[11];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X", EncodeDeviceFlags(c),
-                  c.Track1StartSentinel, c.Track2StartSentinel, c.Track3StartSentinel,
-                  c.EndSentinel);
-    return text;
+bool IsSimConfiguration(const std::string& text) {
+    return text.size() == 10 && std::all_of(text.begin(), text.end(), [](unsigned char digit) {
+               return std::isxdigit(digit);
+           });
 }
 
 std::vector<std::string> SimArguments(const MsrSimSettings& s) {
     std::vector<std::string> args = {
-        "--port",     s.PortName, "--config",       ConfigurationHex(s.Configuration),
+        "--port",     s.PortName, "--config",       s.Configuration,
         "--firmware", s.Firmware, "--commit-delay", std::to_string(s.CommitDelayMs)};
     auto option = [&](const char* name, const std::string& value) {
         if (!value.empty())
@@ -48,9 +30,11 @@ std::vector<std::string> SimArguments(const MsrSimSettings& s) {
     number("--drip", s.DripMs, 0);
     number("--unplug-after", s.UnplugAfterRecords, -1);
     number("--vanish-after", s.VanishAfterRecords, -1);
-    const std::pair<bool, const char*> flags[] = {{s.Silent, "--silent"},
+    const std::pair<bool, const char*> flags[] = {{s.Raw, "--raw"},
+                                                  {s.Silent, "--silent"},
                                                   {s.NoCommandMode, "--no-command-mode"},
                                                   {s.QueryNotAcknowledged, "--query-nak"},
+                                                  {s.QuerySilent, "--query-silent"},
                                                   {s.SetRejected, "--set-reject"},
                                                   {s.SetIgnored, "--set-ignored"},
                                                   {s.CommitNeverAcknowledged, "--commit-never"}};
@@ -78,7 +62,7 @@ std::string UnescapeBytes(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size()) {
-            out += static_cast<char>(ConvertHexField(std::string_view(text).substr(i + 2, 2)));
+            out += static_cast<char>(std::strtol(text.substr(i + 2, 2).c_str(), nullptr, 16));
             i += 3;
         } else {
             out += text[i];

@@ -1,9 +1,9 @@
 // What a simulated reader holds and which faults it shows, and the text forms of both that
 // the msr-sim program reads and writes: its options, its state file and its transcript.
-// Portable, so that programs on other systems can drive a simulator here.
+// Written from the reader's side of the wire alone: it shares no code with the program, so
+// that a fault in the program's encoding cannot hide in the reader's too. Portable, so that
+// programs on other systems can drive a simulator here.
 #pragma once
-
-#include "msr/msr_configuration.h"
 
 #include <string>
 #include <vector>
@@ -12,14 +12,19 @@ struct MsrSimSettings {
     std::string PortDir;
     std::string PortName = "COM3";
     std::string StateFile; // committed configuration kept here across runs, if set
-    CMsrConfiguration Configuration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'};
+    // The five configuration bytes as they travel, ten hex digits: the device flags byte
+    // (0x40 custom configuration, 0x01 carriage return, tracks all enabled) and the start
+    // sentinels of tracks 1 to 3 and the end sentinel.
+    std::string Configuration = "41253B2B3F";
     std::string Firmware = "SIM 1.00"; // eight characters
     int CommitDelayMs = 20;            // the time the flash takes before the "."
+    bool Raw = false;                  // the terminal starts raw rather than as a port does
 
     // Faults.
     bool Silent = false;        // reads everything, answers nothing
     bool NoCommandMode = false; // no answer at all to the enter-command-mode record
     bool QueryNotAcknowledged = false;
+    bool QuerySilent = false; // no answer at all to the configuration query
     bool SetRejected = false;
     bool SetIgnored = false; // acknowledges the set record but keeps what it had
     bool CommitNeverAcknowledged = false;
@@ -30,10 +35,8 @@ struct MsrSimSettings {
     int VanishAfterRecords = -1; // as above, but half of that record's echo goes out first
 };
 
-// Ten hex digits: the device flags byte and the four sentinels, as --config and the state
-// file hold them.
-bool ParseSimConfiguration(const std::string& text, CMsrConfiguration& configuration);
-std::string ConfigurationHex(const CMsrConfiguration& configuration);
+// Ten hex digits of either case; the configuration as the reader keeps it (upper case).
+bool IsSimConfiguration(const std::string& text);
 
 // The msr-sim options that set up a simulator as `settings` describes it.
 std::vector<std::string> SimArguments(const MsrSimSettings& settings);
