@@ -22,6 +22,7 @@ namespace {
 using B = UserDialogs::Buttons;
 using I = UserDialogs::Icon;
 using Texts = std::vector<std::string>;
+using Shown = std::vector<ShownMessage>;
 const std::string Header = "ZYN MSR Configuration File\n";
 // A file as this platform's Save writes it.
 std::string Saved(const std::string& line2) {
@@ -32,10 +33,11 @@ const ShownMessage AskCustom = {
     "stored to flash, but will not be used by the MSR until the custom configuration is "
     "enabled.\n\nDo you want to enable it now?",
     "Enable Custom Configuration?", B::YesNo, I::Information};
-
-using Shown = std::vector<ShownMessage>;
 Shown FileError(const std::string& text) {
     return {{text, "Error!", B::Ok, I::Exclamation}};
+}
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -48,9 +50,8 @@ TEST(Operations, GetFillsTheWindowFromAReaderBeyondCom11) {
     settings.Configuration = "F6A7007801"; // raw, tracks 1 and 3 off, strip, custom, hide
     SimulatedReader reader(settings);
 #ifdef _WIN32 // as a USB adapter's driver registers it
-    std::unique_ptr<FakePort> port = std::make_unique<FakePort>(L"COM12");
-    const std::string leads =
-        "USB Serial Port (COM12)  FTDI, USB\\VID_0403&PID_6001, serial A5069RR4";
+    const FakePort port(L"COM12");
+    const std::string leads = "USB Serial Port (COM12)  FTDI, USB\\VID_0403&PID_6001, serial A5069RR4";
 #else
     const std::string leads = std::filesystem::read_symlink(reader.PortDir() + "/COM12").string();
 #endif
@@ -77,34 +78,9 @@ TEST(Operations, InputMadeDuringAnOperationIsDropped) {
     EXPECT_EQ(reader.ReceivedRecords().size(), 3u); // one Get: enter, query, release
 }
 
-TEST(Operations, StopSignalEndsTheWindowAfterReleasingTheReader) {
-    MsrSimSettings settings;
-    settings.CommitNeverAcknowledged = true;
-    SimulatedReader reader(settings);
-    ASSERT_TRUE(InstallStopSignals());
-    Window w(false);
-    w.Ui->Later([&] {
-        w.Ui->Click(IDC_USE_CUSTOM);
-        w.Ui->Click(IDC_COMMIT);
-    });
-    std::thread signaller([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // in the commit's wait
-        std::raise(SIGTERM);
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel);
-    signaller.join();
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8);
-    EXPECT_TRUE(w.Dialogs.Shown.empty());           // nobody is left to confirm a message
-    const Texts records = reader.ReceivedRecords(); // set, commit, then the release
-    EXPECT_EQ(Texts(records.begin() + 2, records.end()),
-              (Texts{":06000011015c000000008c", ":0100001109E5", ":0100001111DD"}));
-    EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
-    ClearStopRequest();
-}
-
-// A batch run shows its box before the window exists; a stop closes that real box too.
-TEST(Operations, StopSignalClosesABoxOfTheBatchRun) {
+// A stop closes whatever box is open, also the real one a batch run shows before the window
+// exists; and a stop during the Save's question withdraws the save.
+TEST(Operations, StopSignalsCloseBoxesAndWithdrawSaves) {
     ASSERT_TRUE(InstallStopSignals());
     TempDir dir;
     Window w(false);
@@ -112,8 +88,6 @@ TEST(Operations, StopSignalClosesABoxOfTheBatchRun) {
     w.Dialogs.Real = platform.get();
     w.App.BatchMode = 1;
     w.App.BatchFile = dir.File("missing.txt");
-    w.App.BatchPort = "COM3";
-    w.App.BatchBaud = "19200";
     std::atomic<bool> showing{false};
     w.Dialogs.WhileShowing = [&] { showing = true; };
     std::thread signaller([&] {
@@ -125,10 +99,19 @@ TEST(Operations, StopSignalClosesABoxOfTheBatchRun) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel);
     signaller.join();
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4);
+    EXPECT_LT(Since(start), 4);
     EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
     EXPECT_FALSE(w.Ui->IsShown());
     EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
+    ClearStopRequest();
+
+    Window saving;
+    saving.Ui->Click(IDC_TRACK1); // custom configuration clear: the question comes
+    saving.Dialogs.SavePath = dir.File("s.txt");
+    saving.Dialogs.WhileShowing = [] { std::raise(SIGTERM); };
+    saving.Ui->Click(IDC_SAVE);
+    EXPECT_EQ(saving.Dialogs.Shown, std::vector{AskCustom}); // and no message that it was saved
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
     ClearStopRequest();
 }
 
@@ -137,32 +120,18 @@ TEST(Operations, AFailedClaimLeavesTheButtonsUsable) {
     EmptyPortDir noReader;
     Window w;
     w.Controls().SelectListEntry(IDC_PORT, 10); // COM11: no device
-    const Shown notClaimed = {{"The MSR has not been claimed by the application.  Please be sure "
-                               "the COM port is not claimed by other applications.",
-                               "Error!", B::Ok, I::None}};
     std::string during;
     w.Dialogs.WhileShowing = [&] { during = w.Buttons(); };
     for (int button : {IDC_GET, IDC_COMMIT}) {
         w.Dialogs.Shown.clear();
         w.Ui->Click(button);
-        EXPECT_EQ(w.Dialogs.Shown, notClaimed) << button;
+        EXPECT_EQ(w.Dialogs.Shown, (Shown{{"The MSR has not been claimed by the application.  "
+                                           "Please be sure the COM port is not claimed by "
+                                           "other applications.",
+                                           "Error!", B::Ok, I::None}}));
         EXPECT_EQ(during, button == IDC_GET ? "---E" : "--EE"); // while the box is up
         EXPECT_EQ(w.Buttons(), "EEEE"); // then Commit and Get, and Save after a Get
     }
-}
-
-// A stop while the Save asks about the custom configuration withdraws the save.
-TEST(Operations, AStopDuringTheSavesQuestionSavesNothing) {
-    ASSERT_TRUE(InstallStopSignals());
-    TempDir dir;
-    Window w;
-    w.Ui->Click(IDC_TRACK1); // custom configuration clear: the question comes
-    w.Dialogs.SavePath = dir.File("s.txt");
-    w.Dialogs.WhileShowing = [] { std::raise(SIGTERM); };
-    w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom}); // and no message that it was saved
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-    ClearStopRequest();
 }
 
 TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
@@ -176,7 +145,6 @@ TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
     std::string during;
     w.Dialogs.WhileShowing = [&] { during = w.Buttons(); };
     w.Ui->Click(IDC_COMMIT);
-
     EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom});
     EXPECT_EQ(during, "--EE"); // Get and Commit are off while the reader is held
     EXPECT_EQ(w.Buttons(), "EEEE");
@@ -197,29 +165,27 @@ TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
 TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     TempDir dir;
     dir.Write("in.txt", Header + "5d%;+?\n");
+    dir.Write("empty.txt", Header + std::string("5d\0\0\0\0\n", 7));
     Window w;
     w.Dialogs.OpenPath = dir.File("in.txt");
     w.Ui->Click(IDC_LOAD);
     EXPECT_EQ(w.Checked(), "01111010"); // 1002-1005 and 1007
     EXPECT_EQ(w.Sentinels(), (Texts{"%", ";", "+", "?"}));
+    EXPECT_EQ(w.Buttons(), "EEEE");
+    w.Dialogs.SavePath = dir.File("out %s %1.txt");
+    w.Ui->Click(IDC_SAVE);
+    EXPECT_EQ(dir.Read("out %s %1.txt"), Saved("5d%;+?"));
+    EXPECT_EQ(w.Dialogs.ChooserTitles, (Texts{"Select the Desired MSR Configuration File",
+                                              "Select the Desired Target MSR Configuration File"}));
     EXPECT_EQ(w.Dialogs.Shown,
               (Shown{{"Configuration file " + w.Dialogs.OpenPath +
                           " loaded successfully!\n\nClick \"Commit Configuration\" for the loaded "
                           "configuration to be applied to the MSR.",
-                      "Configuration Loaded Successfully!", B::Ok, I::Information}}));
-    EXPECT_EQ(w.Buttons(), "EEEE");
-
-    w.Dialogs.Shown.clear();
-    w.Dialogs.SavePath = dir.File("out %s %1.txt");
-    w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(w.Dialogs.ChooserTitles.back(), "Select the Desired Target MSR Configuration File");
-    EXPECT_EQ(dir.Read("out %s %1.txt"), Saved("5d%;+?"));
-    EXPECT_EQ(w.Dialogs.Shown,
-              (Shown{{"Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
+                      "Configuration Loaded Successfully!", B::Ok, I::Information},
+                     {"Configuration successfully saved to " + w.Dialogs.SavePath + "!\n",
                       "Settings Saved!", B::Ok, I::Information}}));
 
     // Empty sentinels loaded into empty fields change no text, and still enable Save.
-    dir.Write("empty.txt", Header + std::string("5d\0\0\0\0\n", 7));
     Window fresh;
     fresh.Dialogs.OpenPath = dir.File("empty.txt");
     fresh.Ui->Click(IDC_LOAD);
@@ -240,30 +206,24 @@ TEST(Operations, FileFailuresLeaveTheWindowAlone) {
         w.Dialogs.OpenPath = dir.File(file);
         w.Ui->Click(IDC_LOAD);
         EXPECT_EQ(w.Dialogs.Shown, FileError(text));
-        EXPECT_EQ(w.Checked(), "00000000");
-        EXPECT_EQ(w.Buttons(), "E--E");
+        EXPECT_EQ(std::tuple(w.Checked(), w.Buttons()), std::tuple("00000000", "E--E"));
     }
-
     Window cancelled;
     cancelled.Ui->Click(IDC_LOAD);
     cancelled.Ui->Click(IDC_USE_CUSTOM);
     cancelled.Ui->Click(IDC_SAVE);
-    EXPECT_TRUE(cancelled.Dialogs.Shown.empty());
-    EXPECT_EQ(cancelled.Dialogs.ChooserTitles.size(), 2u);
+    EXPECT_EQ(std::tuple(cancelled.Dialogs.Shown.size(), cancelled.Dialogs.ChooserTitles.size()),
+              std::tuple(0u, 2u));
 }
 
 TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     TempDir dir;
     Window w;
-    w.Ui->Click(IDC_TRACK1); // custom config clear
+    w.Ui->Click(IDC_TRACK1); // custom config clear; no question before the target opens
     w.Dialogs.SavePath = dir.File("no/folder.txt");
     w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(
-        w.Dialogs.Shown,
-        FileError(
-            "Error opening target configuration file.\nConfiguration not saved.")); // no question
-                                                                                    // before it
-
+    EXPECT_EQ(w.Dialogs.Shown,
+              FileError("Error opening target configuration file.\nConfiguration not saved."));
     w.Dialogs.Shown.clear();
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
     w.Dialogs.SavePath = dir.File("ok.txt");
@@ -271,8 +231,7 @@ TEST(Operations, SaveFailuresAndTheQuestionAfterOpening) {
     EXPECT_EQ(w.Dialogs.Shown.front(), AskCustom);
     EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
     EXPECT_EQ(dir.Read("ok.txt"), Saved(std::string("44\0\0\0\0", 6))); // empty fields
-
-    // Content the file cannot carry (a line feed before a sentinel) is reported, and the old
+    // Content the file cannot carry (a line feed before a sentinel) is reported; the old
     // file stays.
     w.Dialogs.Shown.clear();
     w.Controls().SetText(IDC_TRACK1_START, "\n");
@@ -296,15 +255,12 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     EXPECT_TRUE(w.Ui->Dlg().Initialise()); // the window opens after the message
     EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
     EXPECT_EQ(w.App.Status, ExitLoadFailed);
-
     // Commit uses COM9 from the command line although the list says COM3.
     w.Dialogs.Shown.clear();
     w.Ui->Click(IDC_USE_CUSTOM);
     w.Ui->Click(IDC_COMMIT);
     EXPECT_TRUE(w.Dialogs.Shown.empty());
-    EXPECT_EQ(reader.CommitCount(), 1);
-    EXPECT_EQ(w.App.Status, ExitOk);
-
+    EXPECT_EQ(std::tuple(reader.CommitCount(), w.App.Status), std::tuple(1, int(ExitOk)));
     // Load reads the batch file without a chooser, commits and closes the window.
     dir.Write("later.txt", Header + "5d%;+?\n");
     w.Ui->Later([&] { w.Ui->Click(IDC_LOAD); });

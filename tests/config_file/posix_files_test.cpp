@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -52,20 +53,6 @@ TEST(ConfigFileWriter, RefusalsLeaveEverythingAsItWas) {
     EXPECT_EQ(dir.Read("keep.txt"), "old");
     EXPECT_EQ(dir.Read("ro.txt"), "precious");
     EXPECT_EQ(EntriesIn(dir.Path()), 2u);
-}
-
-TEST(ConfigFileWriter, ReplacingKeepsPermissionBitsAndSymbolicLinks) {
-    TempDir dir;
-    dir.Write("real.txt", "old");
-    ASSERT_EQ(chmod(dir.File("real.txt").c_str(), 04640), 0); // set-user-ID is not carried over
-    ASSERT_EQ(symlink("real.txt", dir.File("link.txt").c_str()), 0);
-    ASSERT_EQ(Save(dir.File("link.txt"), 0x5D, {"%", ";", "+", "?"}), ConfigFileResult::Ok);
-    struct stat info;
-    ASSERT_EQ(lstat(dir.File("link.txt").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ(dir.Read("real.txt"), Header + "5d%;+?\n");
-    ASSERT_EQ(stat(dir.File("real.txt").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 TEST(ConfigFileWriter, WriteFailingHalfWayLeavesTheOldFileByteForByte) {
@@ -126,6 +113,7 @@ TEST(ConfigFileWriter, PlantedLinksInASharedFolderAreNotFollowed) {
         EXPECT_EQ(dir.Read("root/settings.txt"), followed   ? Header + "5d%;+?\n"
                                                  : dangling ? ""
                                                             : "root's own");
+        EXPECT_TRUE(std::filesystem::is_symlink(link)); // kept: the file it names is saved
         EXPECT_EQ(EntriesIn(shared), 1u);
         EXPECT_EQ(EntriesIn(dir.File("root")), followed || !dangling ? 1u : 0u);
     }
@@ -133,28 +121,28 @@ TEST(ConfigFileWriter, PlantedLinksInASharedFolderAreNotFollowed) {
 
 namespace {
 
-constexpr uid_t Owner = 1234, Member = 2345;
+constexpr uid_t Root = 0, Owner = 1234, Member = 2345;
 constexpr gid_t Group = 3456;
 
-// Runs `save` in a child process as `uid` (primary group `uid`, member of Group).
-ConfigFileResult SaveAs(uid_t uid, const std::function<ConfigFileResult()>& save) {
+// Saves `path` in a child process as `uid` (its own group, and member of Group).
+ConfigFileResult SaveAs(uid_t uid, const std::string& path) {
     const pid_t child = fork();
     if (child == 0) {
         const gid_t groups[] = {Group};
-        if (setgroups(1, groups) != 0 || setresgid(uid, uid, uid) != 0 ||
-            setresuid(uid, uid, uid) != 0)
+        if (uid && (setgroups(1, groups) != 0 || setresgid(uid, uid, uid) != 0 ||
+                    setresuid(uid, uid, uid) != 0))
             _exit(100);
-        _exit(static_cast<int>(save()));
+        _exit(static_cast<int>(Save(path, 0x5D, {"%", ";", "+", "?"})));
     }
     int status = 0;
     waitpid(child, &status, 0);
     return static_cast<ConfigFileResult>(WEXITSTATUS(status));
 }
 
-struct stat Info(const std::string& path) {
+std::tuple<uid_t, gid_t, mode_t, ino_t> Owners(const std::string& path) {
     struct stat info = {};
     stat(path.c_str(), &info);
-    return info;
+    return {info.st_uid, info.st_gid, info.st_mode & 07777, info.st_ino};
 }
 
 std::string Attribute(const std::string& path, const char* name) {
@@ -165,71 +153,58 @@ std::string Attribute(const std::string& path, const char* name) {
 
 } // namespace
 
-// A save keeps who may use the file: its owner, group, mode and extended attributes (ACLs
-// among them), and its other names; where a new file could not carry them, the old one is
-// rewritten in place.
+// A save keeps who may use the file: its owner, group, mode (no set-user-ID bit), extended
+// attributes and ACLs, and its other names; where a new file could not carry them, the old
+// one is rewritten in place.
 TEST(ConfigFileWriter, ASaveKeepsWhoMayUseTheFile) {
     ASSERT_EQ(geteuid(), 0u) << "needs root to act as other users";
     TempDir dir;
-    const std::string saved = Header + "5d%;+?\n";
-    const auto save = [](const std::string& path) {
-        return [path] { return Save(path, 0x5D, {"%", ";", "+", "?"}); };
+    struct Case {
+        const char* Name;
+        uid_t Saver, FolderOwner;
+        gid_t FolderGroup;
+        mode_t FolderMode;
+        uid_t FileOwner;
+        gid_t FileGroup;
+        mode_t FileMode, KeptMode;
     };
+    // clang-format off
+    const Case cases[] = {
+        {"shared/a.txt", Member, Owner, Group, 0775, Owner, Group, 0664, 0664},  // a group member saves the owner's file
+        {"own/acl.txt", Owner, Owner, Owner, 0755, Owner, Owner, 0640, 0640},    // the owner, with an ACL and a note
+        {"own/linked.txt", Owner, Owner, Owner, 0755, Owner, Owner, 0640, 0640}, // the owner, a file with two names
+        {"own/by-root.txt", Root, Owner, Owner, 0755, Owner, Owner, 04644, 0644}, // root, the owner's file
+        {"closed/b.txt", Owner, Root, Root, 0755, Owner, Owner, 0644, 0644}};    // a folder the owner may not write
+    // clang-format on
+    for (const Case& c : cases) {
+        const std::string folder =
+            dir.File(std::string(c.Name).substr(0, std::string(c.Name).find('/')));
+        mkdir(folder.c_str(), c.FolderMode);
+        ASSERT_EQ(chown(folder.c_str(), c.FolderOwner, c.FolderGroup), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.FolderMode), 0);
+        dir.Write(c.Name, "old");
+        ASSERT_EQ(chown(dir.File(c.Name).c_str(), c.FileOwner, c.FileGroup), 0);
+        ASSERT_EQ(chmod(dir.File(c.Name).c_str(), c.FileMode), 0);
+    }
     // An ACL giving user 4321 read access (the kernel's binary form), and a note.
-    const char acl[] = "\x02\0\0\0"
-                       "\x01\0\x06\0\xff\xff\xff\xff"
-                       "\x02\0\x04\0\xe1\x10\0\0"
-                       "\x04\0\x04\0\xff\xff\xff\xff"
-                       "\x10\0\x04\0\xff\xff\xff\xff"
-                       "\x20\0\0\0\xff\xff\xff\xff";
-    const std::string aclValue(acl, sizeof acl - 1);
+    const std::string acl("\2\0\0\0\1\0\6\0\xff\xff\xff\xff\2\0\4\0\xe1\x10\0\0\4\0\4\0\xff\xff\xff"
+                          "\xff\x10\0\4\0\xff\xff\xff\xff\x20\0\0\0\xff\xff\xff\xff",
+                          44);
+    const std::string aclFile = dir.File("own/acl.txt"), linked = dir.File("own/linked.txt");
+    ASSERT_EQ(setxattr(aclFile.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+    ASSERT_EQ(setxattr(aclFile.c_str(), "user.note", "kept", 4, 0), 0);
+    ASSERT_EQ(link(linked.c_str(), dir.File("own/other-name.txt").c_str()), 0);
 
-    // A group member saves the owner's shared file in the group's folder.
-    ASSERT_EQ(mkdir(dir.File("shared").c_str(), 0775), 0);
-    ASSERT_EQ(chown(dir.File("shared").c_str(), Owner, Group), 0);
-    dir.Write("shared/a.txt", "old");
-    ASSERT_EQ(chown(dir.File("shared/a.txt").c_str(), Owner, Group), 0);
-    ASSERT_EQ(chmod(dir.File("shared/a.txt").c_str(), 0664), 0);
-    // The owner saves a file with an ACL and a note, and another with a second name.
-    ASSERT_EQ(mkdir(dir.File("own").c_str(), 0755), 0);
-    ASSERT_EQ(chown(dir.File("own").c_str(), Owner, Owner), 0);
-    for (const char* name : {"own/acl.txt", "own/linked.txt"}) {
-        dir.Write(name, "old");
-        ASSERT_EQ(chown(dir.File(name).c_str(), Owner, Owner), 0);
-        ASSERT_EQ(chmod(dir.File(name).c_str(), 0640), 0);
+    for (const Case& c : cases) {
+        EXPECT_EQ(SaveAs(c.Saver, dir.File(c.Name)), ConfigFileResult::Ok) << c.Name;
+        EXPECT_EQ(dir.Read(c.Name), Header + "5d%;+?\n") << c.Name;
+        const auto [uid, gid, mode, inode] = Owners(dir.File(c.Name));
+        EXPECT_EQ(std::tuple(uid, gid, mode), std::tuple(c.FileOwner, c.FileGroup, c.KeptMode))
+            << c.Name;
     }
-    ASSERT_EQ(setxattr(dir.File("own/acl.txt").c_str(), "system.posix_acl_access", aclValue.data(),
-                       aclValue.size(), 0),
-              0);
-    ASSERT_EQ(setxattr(dir.File("own/acl.txt").c_str(), "user.note", "kept", 4, 0), 0);
-    ASSERT_EQ(link(dir.File("own/linked.txt").c_str(), dir.File("own/other-name.txt").c_str()), 0);
-    // Root saves a file of the owner's; the owner saves in a folder it may not write.
-    dir.Write("own/by-root.txt", "old");
-    ASSERT_EQ(chown(dir.File("own/by-root.txt").c_str(), Owner, Owner), 0);
-    ASSERT_EQ(mkdir(dir.File("closed").c_str(), 0755), 0);
-    dir.Write("closed/b.txt", "old");
-    ASSERT_EQ(chown(dir.File("closed/b.txt").c_str(), Owner, Owner), 0);
-
-    EXPECT_EQ(SaveAs(Member, save(dir.File("shared/a.txt"))), ConfigFileResult::Ok);
-    EXPECT_EQ(SaveAs(Owner, save(dir.File("own/acl.txt"))), ConfigFileResult::Ok);
-    EXPECT_EQ(SaveAs(Owner, save(dir.File("own/linked.txt"))), ConfigFileResult::Ok);
-    EXPECT_EQ(save(dir.File("own/by-root.txt"))(), ConfigFileResult::Ok);
-    EXPECT_EQ(SaveAs(Owner, save(dir.File("closed/b.txt"))), ConfigFileResult::Ok);
-
-    const std::tuple<const char*, uid_t, gid_t, mode_t> kept[] = {
-        {"shared/a.txt", Owner, Group, 0664},    {"own/acl.txt", Owner, Owner, 0640},
-        {"own/linked.txt", Owner, Owner, 0640},  {"own/other-name.txt", Owner, Owner, 0640},
-        {"own/by-root.txt", Owner, Owner, 0644}, {"closed/b.txt", Owner, Owner, 0644}};
-    for (auto [name, uid, gid, mode] : kept) {
-        const struct stat info = Info(dir.File(name));
-        EXPECT_EQ(dir.Read(name), saved) << name;
-        EXPECT_EQ(std::tuple(info.st_uid, info.st_gid, info.st_mode & 07777),
-                  std::tuple(uid, gid, mode))
-            << name;
-    }
-    EXPECT_EQ(Attribute(dir.File("own/acl.txt"), "system.posix_acl_access"), aclValue);
-    EXPECT_EQ(Attribute(dir.File("own/acl.txt"), "user.note"), "kept");
-    EXPECT_EQ(Info(dir.File("own/linked.txt")).st_ino, Info(dir.File("own/other-name.txt")).st_ino);
+    EXPECT_EQ(Attribute(aclFile, "system.posix_acl_access"), acl);
+    EXPECT_EQ(Attribute(aclFile, "user.note"), "kept");
+    EXPECT_EQ(Owners(linked), Owners(dir.File("own/other-name.txt"))); // one file, two names
     for (const char* folder : {"shared", "own", "closed"})
         EXPECT_EQ(EntriesIn(dir.File(folder)), folder == std::string("own") ? 4u : 1u);
 }
