@@ -22,37 +22,26 @@ def check(what, expected, actual):
 
 def walk(node):
     yield node
-    for child in node:
-        if child is not None:
-            yield from walk(child)
+    for child in filter(None, node):
+        yield from walk(child)
 
 
 def wait_for(condition, seconds=15):
     end = time.time() + seconds
-    while time.time() < end:
-        found = condition()
-        if found:
-            return found
+    while not (found := condition()) and time.time() < end:
         time.sleep(0.2)
-    return None
+    return found
 
 
-def application():
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name == "msrconfig":
-            return app
-    return None
+def labelled_by(node):
+    return [r.getTarget(0).name for r in node.getRelationSet()
+            if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
 
 
-# The controls the table describes: id, kind, text, tooltip; and the labels beside them.
-controls, labels = [], []
-for line in open(layout, encoding="utf-8"):
-    fields = line.rstrip("\n").split("\t")
-    if line.startswith("#") or fields[0] == "window" or len(fields) < 6:
-        continue
-    text = fields[6] if len(fields) > 6 else ""
-    tip = fields[7].replace("\\n", "\n") if len(fields) > 7 else ""
-    (labels if fields[0] == "-" else controls).append((fields[0], fields[1], text, tip, int(fields[3])))
+# The table's lines: id, kind, x, y, width, height, text, tooltip; the labels have no id.
+rows = [(line.rstrip("\n").split("\t") + ["", ""])[:8] for line in open(layout, encoding="utf-8")
+        if not line.startswith(("#", "window"))]
+labels = [(text, int(y)) for ident, kind, _, y, _, _, text, _ in rows if kind == "label" and ident == "-"]
 
 ports = tempfile.mkdtemp()
 environment = dict(os.environ, MSRCONFIG_PORT_DIR=ports, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
@@ -61,7 +50,7 @@ sim = subprocess.Popen([f"{build}/msr-sim", "--port-dir", ports, "--quiet"])
 time.sleep(0.5)
 program = subprocess.Popen([f"{build}/msrconfig"], env=environment)
 try:
-    app = wait_for(application)
+    app = wait_for(lambda: next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "msrconfig"), None))
     assert app, "msrconfig does not show on the accessibility bus"
     window = wait_for(lambda: next((n for n in walk(app) if n.getRoleName() == "dialog"), None))
     nodes = list(walk(window))
@@ -69,27 +58,24 @@ try:
 
     roles = {"check": "check box", "button": "push button", "edit": "text",
              "list": "combo box", "sorted-list": "combo box", "label": "label"}
-    for ident, kind, text, tip, y in controls:
+    for ident, kind, _, y, _, _, text, tip in rows:
+        if ident == "-":
+            continue
         # A field, list or value is named by the label on its row, as a person reads it.
-        beside = [t for i, k, t, _, ly in labels if k == "label" and abs(ly - y) <= 2]
-        name = text if kind in ("check", "button") else (beside[0].rstrip(" :") if beside else "")
-        matches = [n for n in nodes if n.getRoleName() == roles[kind] and n.name == name]
-        if kind == "label":
-            matches = [n for n in nodes if n.getRoleName() == "label" and any(
-                r.getRelationType() == pyatspi.RELATION_LABELLED_BY and r.getTarget(0).name == beside[0]
-                for r in n.getRelationSet())]
+        beside = [t for t, ly in labels if abs(ly - int(y)) <= 2] + [""]
+        name = text if kind in ("check", "button") else beside[0].rstrip(" :")
+        matches = [n for n in nodes if n.getRoleName() == roles[kind] and
+                   (beside[0] in labelled_by(n) if kind == "label" else n.name == name)]
         check(f"{ident} ({kind} {name!r}) found", 1, len(matches))
         if not matches:
             continue
         node = matches[0]
         if ident != "1019":  # the port list describes its entry, below
-            check(f"{ident}: description", tip, node.description)
+            check(f"{ident}: description", tip.replace("\\n", "\n"), node.description)
         if kind in ("edit", "list", "sorted-list"):
-            targets = [r.getTarget(0).name for r in node.getRelationSet()
-                       if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
-            check(f"{ident}: labelled by {beside[0]!r}", True, beside[0] in targets)
-        groups = [g for g in walk(window) if g.getRoleName() == "panel" and node in list(walk(g))[1:]]
-        check(f"{ident}: inside a group box", True, bool(groups))
+            check(f"{ident}: labelled by {beside[0]!r}", True, beside[0] in labelled_by(node))
+        check(f"{ident}: inside a group box", True, any(
+            g.getRoleName() == "panel" and node in list(walk(g))[1:] for g in nodes))
     # The entries of the port list tell where they lead.
     port_list = next(n for n in nodes if n.getRoleName() == "combo box" and n.name == "COM Port")
     check("COM Port's entry: description", True, " leads to " in port_list.description)
@@ -106,10 +92,9 @@ try:
     check("Get from the keyboard: the options shown", ["Carriage Return Enabled", "Track 1 Enabled",
           "Track 2 Enabled", "Track 3 Enabled", "Use Custom Config"], checked)
 finally:
-    program.terminate()
-    sim.terminate()
-    program.wait(10)
-    sim.wait(10)
+    for process in (program, sim):
+        process.terminate()
+        process.wait(10)
 
 for failure in failures:
     print("FAIL", failure)

@@ -32,8 +32,8 @@ class TestWindow {
     // Clicks that arrive while `operation` keeps the window from responding, and whatever
     // the window does with them afterwards.
     virtual void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) = 0;
-    // Runs `action` once the window's event loop runs (as RunModal starts it).
-    virtual void Later(std::function<void()> action) = 0;
+    // Runs `action` once the window's event loop has run for `ms` (as RunModal starts it).
+    virtual void Later(std::function<void()> action, unsigned ms = 0) = 0;
 
     // What a person sees.
     virtual bool IsShown() = 0;
@@ -45,8 +45,6 @@ class TestWindow {
     virtual std::vector<std::string> ListEntries(int id) = 0;
     // The tip shown when the pointer rests on a list's entry.
     virtual std::string ListEntryToolTip(int id, int index) = 0;
-    // What a screen reader calls the control.
-    virtual std::string AccessibleName(int id) = 0;
     // Labels and group boxes, sorted.
     virtual std::vector<std::string> StaticTexts() = 0;
     // Opens the platform's file chooser and gives the file types it offers.

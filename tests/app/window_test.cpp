@@ -38,23 +38,6 @@ TEST(MainWindow, ControlsTextsAndStartState) {
     EXPECT_EQ(w.Ui->LayoutProblems(), Texts{});
 }
 
-// A screen reader names each field and list by its label, as a person reads it.
-TEST(MainWindow, ControlsAreNamedByTheirLabels) {
-    Window w;
-#ifdef _WIN32
-    GTEST_SKIP() << "Wine does not implement IAccPropServices::SetHwndPropStr, which names them";
-#endif
-    const std::pair<int, const char*> names[] = {{1015, "Start Sentinel(Track 1)"},
-                                                 {1016, "Start Sentinel(Track 2)"},
-                                                 {1017, "Start Sentinel(Track 3)"},
-                                                 {1018, "End Sentinel"},
-                                                 {1019, "COM Port"},
-                                                 {1020, "Baud Rate"},
-                                                 {1001, "Raw Data Mode(AAMVA Mode)"}};
-    for (auto [id, name] : names)
-        EXPECT_EQ(w.Ui->AccessibleName(id), name) << id;
-}
-
 TEST(MainWindow, ToolTipsAreExact) {
     Window w;
     // clang-format off

@@ -95,27 +95,26 @@ TEST(ConfigFileWriter, PlantedLinksInASharedFolderAreNotFollowed) {
         {00777, Other, File, Present, ConfigFileResult::Ok}};  // shared, not sticky
     for (auto [mode, linkOwner, folderLink, dangling, expected] : cases) {
         TempDir dir;
-        const std::string shared = dir.File("tmp");
-        ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
-        ASSERT_EQ(mkdir(dir.File("root").c_str(), 0755), 0);
-        ASSERT_EQ(chown(shared.c_str(), FolderOwner, FolderOwner), 0);
-        ASSERT_EQ(chmod(shared.c_str(), mode), 0);
+        const std::string shared = dir.File("tmp"),
+                          link = shared + (folderLink ? "/evil" : "/s.txt");
+        ASSERT_EQ(mkdir(shared.c_str(), 0) | mkdir(dir.File("root").c_str(), 0755), 0);
+        ASSERT_EQ(chown(shared.c_str(), FolderOwner, FolderOwner) | chmod(shared.c_str(), mode), 0);
         if (!dangling)
-            dir.Write("root/settings.txt", "root's own");
-        const std::string link = shared + (folderLink ? "/evil" : "/settings.txt");
-        ASSERT_EQ(
-            symlink(dir.File(folderLink ? "root" : "root/settings.txt").c_str(), link.c_str()), 0);
+            dir.Write("root/s.txt", "root's own");
+        ASSERT_EQ(symlink(dir.File(folderLink ? "root" : "root/s.txt").c_str(), link.c_str()), 0);
         ASSERT_EQ(lchown(link.c_str(), linkOwner, linkOwner), 0);
 
-        const std::string path = shared + (folderLink ? "/evil/settings.txt" : "/settings.txt");
-        EXPECT_EQ(Save(path, 0x5D, {"%", ";", "+", "?"}), expected) << path << " " << linkOwner;
         const bool followed = expected == ConfigFileResult::Ok;
-        EXPECT_EQ(dir.Read("root/settings.txt"), followed   ? Header + "5d%;+?\n"
-                                                 : dangling ? ""
-                                                            : "root's own");
+        EXPECT_EQ(
+            Save(shared + (folderLink ? "/evil/s.txt" : "/s.txt"), 0x5D, {"%", ";", "+", "?"}),
+            expected)
+            << link << " " << linkOwner;
+        EXPECT_EQ(dir.Read("root/s.txt"), followed   ? Header + "5d%;+?\n"
+                                          : dangling ? ""
+                                                     : "root's own");
         EXPECT_TRUE(std::filesystem::is_symlink(link)); // kept: the file it names is saved
-        EXPECT_EQ(EntriesIn(shared), 1u);
-        EXPECT_EQ(EntriesIn(dir.File("root")), followed || !dangling ? 1u : 0u);
+        EXPECT_EQ(std::tuple(EntriesIn(shared), EntriesIn(dir.File("root"))),
+                  std::tuple(1u, followed || !dangling ? 1u : 0u));
     }
 }
 
@@ -179,12 +178,13 @@ TEST(ConfigFileWriter, ASaveKeepsWhoMayUseTheFile) {
     for (const Case& c : cases) {
         const std::string folder =
             dir.File(std::string(c.Name).substr(0, std::string(c.Name).find('/')));
-        mkdir(folder.c_str(), c.FolderMode);
-        ASSERT_EQ(chown(folder.c_str(), c.FolderOwner, c.FolderGroup), 0);
-        ASSERT_EQ(chmod(folder.c_str(), c.FolderMode), 0);
+        mkdir(folder.c_str(), 0);
         dir.Write(c.Name, "old");
-        ASSERT_EQ(chown(dir.File(c.Name).c_str(), c.FileOwner, c.FileGroup), 0);
-        ASSERT_EQ(chmod(dir.File(c.Name).c_str(), c.FileMode), 0);
+        ASSERT_EQ(chown(folder.c_str(), c.FolderOwner, c.FolderGroup) |
+                      chmod(folder.c_str(), c.FolderMode) |
+                      chown(dir.File(c.Name).c_str(), c.FileOwner, c.FileGroup) |
+                      chmod(dir.File(c.Name).c_str(), c.FileMode),
+                  0);
     }
     // An ACL giving user 4321 read access (the kernel's binary form), and a note.
     const std::string acl("\2\0\0\0\1\0\6\0\xff\xff\xff\xff\2\0\4\0\xe1\x10\0\0\4\0\4\0\xff\xff\xff"

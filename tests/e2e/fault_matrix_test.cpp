@@ -14,42 +14,29 @@ namespace {
 
 using Records = std::vector<std::string>;
 
+// clang-format off
 const std::string Entering = "Entering command mode...\n";
 const std::string NoAnswer = "Failed to enter command mode.\nError restoring functional mode.\n";
 const std::string NotAcknowledged = "Error validating MSR_GET_CONFIGURATION response.\n";
-const std::string CommitFailed =
-    About + "msrconfig: Error occurred while committing changes to the MSR configuration.\n";
-const std::string SetRejected =
-    "MSR_SET_CONFIGURATION did not apply properly.\n" + About +
-    "msrconfig: Error occurred while applying changes to the MSR configuration.\n";
-const std::string UnpluggedBeforeSet =
-    "Failed to send MSR_SET_CONFIGURATION.\n" + About +
-    "msrconfig: Error occurred while applying changes to the MSR configuration.\n"
-    "Failed to send MSR_COMMIT_CONFIGURATION.\n" +
-    CommitFailed + "Error restoring functional mode.\n";
+const std::string CommitFailed = About + "msrconfig: Error occurred while committing changes to the MSR configuration.\n";
+const std::string SetRejected = "MSR_SET_CONFIGURATION did not apply properly.\n" + About + "msrconfig: Error occurred while applying changes to the MSR configuration.\n";
+const std::string UnpluggedBeforeSet = "Failed to send MSR_SET_CONFIGURATION.\n" + About + "msrconfig: Error occurred while applying changes to the MSR configuration.\nFailed to send MSR_COMMIT_CONFIGURATION.\n" + CommitFailed + "Error restoring functional mode.\n";
 const std::string Enter = ":0100001110DE", Query = ":020000110200EB", Release = ":0100001111DD";
 const Records WholeRun = {Enter, Query, ":060000110141253b2b3fdd", ":0100001109E5", Release};
 const Records Queried = {Enter, Query, Release};
 // A file that differs from the reader: custom configuration off, "!" as the end sentinel.
-const std::string OtherFile = "1d%;+!";
-const std::string OtherSet = ":060000110101253b2b213b";
+const std::string OtherFile = "1d%;+!", OtherSet = ":060000110101253b2b213b";
 const Records Ensured = {Enter, Query, OtherSet, ":0100001109E5", Query, Release};
-const std::string Differences = About + "Use Custom Config: reader on, file off\n" + About +
-                                "End Sentinel: reader \"?\" (0x3f), file \"!\" (0x21)\n";
-
+const std::string Differences = About + "Use Custom Config: reader on, file off\n" + About + "End Sentinel: reader \"?\" (0x3f), file \"!\" (0x21)\n";
 const std::string Tries = Repeat(Entering, 10);
 // Ten failed attempts, the cause of the last one and the message.
-std::string NotClaimed(const std::string& attemptLines, const std::string& cause,
-                       const std::string& about = About, const std::string& port = "COM3") {
-    return Repeat(attemptLines, 10) + "No MSR claimed on " + port + " (" + cause + ".\n" + about +
-           NotClaimedMessage;
+std::string NotClaimed(const std::string& attemptLines, const std::string& cause, const std::string& about = About, const std::string& port = "COM3") {
+    return Repeat(attemptLines, 10) + "No MSR claimed on " + port + " (" + cause + ".\n" + about + NotClaimedMessage;
 }
 const std::string NoReplyCause = "no-answer): the reader does not answer";
-const std::string NakCause =
-    "not-acknowledged): the reader did not acknowledge the configuration query";
-const std::string Missing =
-    NotClaimed("Error opening com port : 0\nError restoring functional mode.\n",
-               "no-device): the port name leads to no device", "COM0 config.txt: ", "COM0");
+const std::string NakCause = "not-acknowledged): the reader did not acknowledge the configuration query";
+const std::string Missing = NotClaimed("Error opening com port : 0\nError restoring functional mode.\n", "no-device): the port name leads to no device", "COM0 config.txt: ", "COM0");
+// clang-format on
 
 struct Fault {
     const char* Name;
@@ -105,10 +92,9 @@ const Fault Faults[] = {
     {.Name = "StreamsABrokenPipe", .SimOptions = {"--set-reject"}, .Status = 4, .Received = WholeRun, .Child = BrokenPipe},
     // A signal that would end the process, sent during the commit's wait: the run ends
     // through its normal path, so the reader is still released.
-    StoppedBy("SIGINT", SIGINT),     StoppedBy("SIGTERM", SIGTERM), StoppedBy("SIGHUP", SIGHUP),
-    StoppedBy("SIGQUIT", SIGQUIT),   StoppedBy("SIGUSR1", SIGUSR1), StoppedBy("SIGUSR2", SIGUSR2),
-    StoppedBy("SIGALRM", SIGALRM),   StoppedBy("SIGPROF", SIGPROF), StoppedBy("SIGVTALRM", SIGVTALRM),
-    StoppedBy("SIGXCPU", SIGXCPU),   StoppedBy("SIGXFSZ", SIGXFSZ),
+    StoppedBy("SIGINT", SIGINT), StoppedBy("SIGTERM", SIGTERM), StoppedBy("SIGHUP", SIGHUP), StoppedBy("SIGQUIT", SIGQUIT),
+    StoppedBy("SIGUSR1", SIGUSR1), StoppedBy("SIGUSR2", SIGUSR2), StoppedBy("SIGALRM", SIGALRM), StoppedBy("SIGPROF", SIGPROF),
+    StoppedBy("SIGVTALRM", SIGVTALRM), StoppedBy("SIGXCPU", SIGXCPU), StoppedBy("SIGXFSZ", SIGXFSZ),
     // Ignored from the start (nohup): the run goes on to its end.
     {.Name = "SIGHUPUnderNohup", .SimOptions = {"--commit-delay", "1500"}, .Out = Entering, .Received = WholeRun, .Child = {.IgnoredSignal = SIGHUP}, .Signal = SIGHUP},
 

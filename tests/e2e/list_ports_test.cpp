@@ -23,11 +23,12 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
     fs::create_directories(dev + "/pts");
     fs::create_directories(ports);
     fs::create_directories(shared);
+    // Devices that are no reader's line are refused by the rule --list-ports shares with opening
+    // a port (tested there on the real devices); /dev/null stands for them here.
     const std::tuple<const char*, unsigned, unsigned, const char*> nodes[] = {
         {"ttyUSB0", 188, 0, "tty"}, {"ttyUSB1", 188, 1, "tty"}, {"ttyACM0", 166, 0, "tty"},
         {"ttyS4", 4, 68, "tty"},    {"ttyS5", 4, 69, "tty"},    {"tty", 5, 0, "tty"},
-        {"console", 5, 1, "tty"},   {"ptmx", 5, 2, "tty"},      {"tty0", 4, 0, "tty"},
-        {"null", 1, 3, "mem"},      {"kmsg", 1, 11, "mem"},     {"pts/77", 136, 77, nullptr}};
+        {"null", 1, 3, "mem"},      {"pts/77", 136, 77, nullptr}};
     for (auto [name, type, number, subsystem] : nodes) {
         ASSERT_EQ(mknod((dev + "/" + name).c_str(), S_IFCHR, makedev(type, number)), 0);
         ASSERT_EQ(chmod((dev + "/" + name).c_str(), 0666), 0);
@@ -63,11 +64,10 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
     ASSERT_EQ(chown((dev + "/ttyACM0").c_str(), 0, 20), 0); // for group dialout
     ASSERT_EQ(chmod((dev + "/ttyACM0").c_str(), 0660), 0);
     const std::pair<std::string, std::string> entries[] = {
-        {"COM3", "/dev/pts/77"},      {"COM13", "/dev/tty"},      {"COM14", "/dev/console"},
-        {"COM15", "/dev/ptmx"},       {"COM16", "/dev/null"},     {"COM17", "/dev/tty0"},
-        {"COM18", "/dev/kmsg"},       {"COM19", "/nowhere"},      {"COM9x", "/dev/ttyS5"},
-        {"COM\x1b[2J", "/dev/ttyS4"}, {"COM\nX", "/dev/ttyACM0"}, {"COM1234567", "/dev/ttyS4"},
-        {"LPT1", "/dev/ttyS4"},       {"COM11", "/dev/ttyS4"}};
+        {"COM3", "/dev/pts/77"}, {"COM13", "/dev/tty"},     {"COM16", "/dev/null"},
+        {"COM19", "/nowhere"},   {"COM9x", "/dev/ttyS5"},   {"COM\x1b[2J", "/dev/ttyS4"},
+        {"COM\nX", "/dev/ttyACM0"}, {"COM1234567", "/dev/ttyS4"}, {"LPT1", "/dev/ttyS4"},
+        {"COM11", "/dev/ttyS4"}};
     for (const auto& [name, target] : entries)
         fs::create_symlink(target, ports + "/" + name);
     // The system's folder names ports for every user; a user's own name comes first.
@@ -80,35 +80,22 @@ TEST(ListPorts, ShowsWhatLeadsToAReaderLineAndNothingRaw) {
         {.Mounts = {{dev, "/dev"}, {sys, "/sys"}}, .User = 4321});
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Err, "");
-    const std::string dialout = "you may not open /dev/ttyACM0, which belongs to group dialout; "
-                                "join it with: sudo adduser \"$USER\" dialout, then log in again\n";
-    EXPECT_EQ(
-        run.Out,
-        "COM3       /dev/pts/77  (from " + ports +
-            ")\n"
-            "           you may not open /dev/pts/77; ask an administrator to let you use it\n"
-            "COM5       /dev/ttyS4\n"
-            "COM11      /dev/ttyS4  (from " +
-            ports +
-            ")\n" // once, in its place
-            "COM\\nX     /dev/ttyACM0  (from " +
-            ports +
-            ")\n"
-            "           " +
-            dialout + "COM\\x1b[2J  /dev/ttyS4  (from " + ports +
-            ")\n"
-            "COM12      /dev/ttyACM0  (from " +
-            shared +
-            ")\n"
-            "           " +
-            dialout +
-            "\n"
-            "Serial devices without a COM name, each with the command that gives it one:\n"
-            "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
-            "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " +
-            ports +
-            "/COM20\n"
-            "/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY\n"
-            "  ln -s /dev/ttyUSB1 " +
-            ports + "/COM21\n");
+    const std::string dialout = "           you may not open /dev/ttyACM0, which belongs to group "
+                                "dialout; join it with: sudo adduser \"$USER\" dialout, then log "
+                                "in again\n";
+    // clang-format off
+    EXPECT_EQ(run.Out,
+        "COM3       /dev/pts/77  (from " + ports + ")\n"
+        "           you may not open /dev/pts/77; ask an administrator to let you use it\n"
+        "COM5       /dev/ttyS4\n"
+        "COM11      /dev/ttyS4  (from " + ports + ")\n" // once, in its place
+        "COM\\nX     /dev/ttyACM0  (from " + ports + ")\n" + dialout +
+        "COM\\x1b[2J  /dev/ttyS4  (from " + ports + ")\n"
+        "COM12      /dev/ttyACM0  (from " + shared + ")\n" + dialout + "\n"
+        "Serial devices without a COM name, each with the command that gives it one:\n"
+        "/dev/ttyUSB0  Tavlon MSR 42, serial A5069\n"
+        "  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 " + ports + "/COM14\n"
+        "/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY\n"
+        "  ln -s /dev/ttyUSB1 " + ports + "/COM15\n");
+    // clang-format on
 }

@@ -31,15 +31,12 @@ TEST(Framing, TheFixedRecordsAndTheSetRecord) {
         {{0x09}, MSR_COMMIT_CONFIGURATION},
         {{0x01, 0x41, '%', ';', '+', '?'}, ":060000110141253b2b3fdd"},
         {{0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, ":0600001101ffffffffffed"}};
-    for (const auto& [data, text] : records) {
-        std::string upper = text;
-        for (char& c : upper)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        std::string built = BuildCommandRecord(data);
-        for (char& c : built)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        EXPECT_EQ(built, upper);
-    }
+    const auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+        return text;
+    };
+    for (const auto& [data, text] : records)
+        EXPECT_EQ(upper(BuildCommandRecord(data)), upper(text));
     EXPECT_EQ(BuildSetConfigurationRecord({1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}),
               ":060000110141253b2b3fdd"); // lower case, as the set record travels
 }

@@ -5,7 +5,7 @@
 # from the keyboard (Get and Commit on the wire; SCREENSHOT=file.png saves it after Get).
 # Usage, in a Wine session: tests/windows/e2e.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
-: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
+source "$(dirname "$0")/checks.sh"
 linux=$(realpath "$1") windows=$(realpath "$2") root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 pids=()
@@ -13,11 +13,6 @@ trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # An 8-bit end sentinel: both programs send its byte, whatever the code page.
 printf 'ZYN MSR Configuration File\n5d%%;+\247\n' >"$work/config.txt"
-passed=0 failed=0
-check() { # name expected actual
-  if [ "$2" == "$3" ]; then passed=$((passed + 1)); echo "ok   $1"
-  else failed=$((failed + 1)); printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"; fi
-}
 sim() { # DIR NAME: a simulator serving NAME in DIR, its transcript in $work/NAME.log
   rm -f "$work/$2.log"
   "$linux/msr-sim" --port-dir "$1" --port "$2" --transcript "$work/$2.log" & pids+=($!)
@@ -31,7 +26,7 @@ expected=$(records "${pids[-1]}" COM3)
 
 sim "$WINEPREFIX/dosdevices" com3 # Wine's name for COM3
 status=0
-wine "$windows/msrconfig.exe" 'Z:'"${work//\//\\}"'\config.txt,COM3,19200' >"$work/out" 2>"$work/err" || status=$?
+wine "$windows/msrconfig.exe" "$(dos "$work/config.txt"),COM3,19200" >"$work/out" 2>"$work/err" || status=$?
 check "batch run: status" 0 "$status"
 # Text-mode streams end Windows lines with a carriage return and a line feed.
 check "batch run: log lines" "Entering command mode..." "$(cat "$work/out" "$work/err" | tr -d '\r')"
@@ -41,28 +36,27 @@ check "batch run: the Linux program's records" "$expected" "$(records "${pids[-1
 # the status, which %ERRORLEVEL% holds. Paths in any script: non-ASCII, or in quotation marks.
 cp "$work/config.txt" "$work/中文.txt"
 cp "$work/config.txt" "$work/my settings.txt"
-dos='Z:'"${work//\//\\}"
 twin() { # NAME BATCH-TEXT
   sim "$WINEPREFIX/dosdevices" com3
   # In a script of its own: Wine would escape the quotation marks of an argument.
   printf '@echo off\r\ncd /d %s\r\nmsrconfig %s\r\necho status %%ERRORLEVEL%%\r\n' \
-    "Z:${windows//\//\\}" "$2" >"$work/twin.cmd"
+    "$(dos "$windows")" "$2" >"$work/twin.cmd"
   check "console twin, $1: the log lines, then the status" $'Entering command mode...\nstatus 0' \
-    "$(timeout 60 wine cmd /c "$dos\\twin.cmd" 2>&1 | tr -d '\r')"
+    "$(timeout 60 wine cmd /c "$(dos "$work/twin.cmd")" 2>&1 | tr -d '\r')"
   check "console twin, $1: on the wire" "$expected" "$(records "${pids[-1]}" com3)"
 }
-twin "a path" "$dos\\config.txt,COM3,19200"
-twin "a path in quotation marks" "\"$dos\\my settings.txt\",COM3"
-twin "the whole text in quotation marks" "\"$dos\\my settings.txt,COM3,19200\""
+twin "a path" "$(dos "$work/config.txt"),COM3,19200"
+twin "a path in quotation marks" "\"$(dos "$work/my settings.txt")\",COM3"
+twin "the whole text in quotation marks" "\"$(dos "$work/my settings.txt"),COM3,19200\""
 sim "$WINEPREFIX/dosdevices" com3
 status=0
-timeout 60 wine "$windows/msrconfig.com" "$dos\\中文.txt" >/dev/null 2>&1 || status=$?
+timeout 60 wine "$windows/msrconfig.com" "$(dos "$work/中文.txt")" >/dev/null 2>&1 || status=$?
 check "a non-ASCII path: status" 0 "$status"
 check "a non-ASCII path: on the wire" "$expected" "$(records "${pids[-1]}" com3)"
 
 # COM4 does not exist: ten attempts, then the box, which waits for the user.
 status=0
-wine "$windows/msrconfig.exe" 'Z:'"${work//\//\\}"'\config.txt,COM4,19200' >"$work/out" 2>"$work/err" &
+wine "$windows/msrconfig.exe" "$(dos "$work/config.txt"),COM4,19200" >"$work/out" 2>"$work/err" &
 program=$!
 box=$(xdotool search --sync --onlyvisible --name '^Error!$' | head -n 1)
 xdotool windowfocus --sync "$box" key Return
@@ -77,8 +71,8 @@ check "missing port: log lines" "$(for i in {1..10}; do
 printf 'ZYN MSR Configuration File\n1c%%;+?\n' >"$work/default.txt" # custom configuration off
 hidden() { # FILE PORT: the status of a batch run in a hidden window station
   local status=0
-  wine "$windows/win_probe.exe" hidden 60 "$windows/msrconfig.exe" \
-    'Z:'"${work//\//\\}"'\'"$1,$2" >/dev/null 2>&1 || status=$?
+  wine "$windows/win_probe.exe" hidden 60 "$windows/msrconfig.exe" "$(dos "$work/$1"),$2" \
+    >/dev/null 2>&1 || status=$?
   echo "$status"
 }
 sim "$WINEPREFIX/dosdevices" com3
@@ -91,9 +85,8 @@ check "hidden station: the reader released" :0100001111DD "$(records "${pids[-1]
 printf 'ZYN MSR Configuration File\n1d%%;+!\n' >"$work/other.txt"
 fleet() { # SCRIPT: what it prints, and its status
   local status=0 out
-  out=$(MSR_FILE='Z:'"${work//\//\\}"'\other.txt' MSR_PORT=COM3 \
-    MSRCONFIG='Z:'"${windows//\//\\}"'\msrconfig.com' \
-    wine cmd /c 'Z:'"${root//\//\\}"'\docs\fleet\windows\'"$1" 2>/dev/null) || status=$?
+  out=$(MSR_FILE=$(dos "$work/other.txt") MSR_PORT=COM3 MSRCONFIG=$(dos "$windows/msrconfig.com") \
+    wine cmd /c "$(dos "$root/docs/fleet/windows/$1")" 2>/dev/null) || status=$?
   [ "$1" = detect.cmd ] && echo "$(tr -d '\r' <<<"$out")|$status" || echo "$status"
 }
 sim "$WINEPREFIX/dosdevices" com3
@@ -123,5 +116,4 @@ check "window: Get, then Commit, on the wire" "$(printf '%s\n' :0100001110DE :02
   :0100001111DD :0100001110DE :020000110200EB :060000110141253b2b3fdd :0100001109E5 \
   :0100001111DD)" "$(records "${pids[-1]}" com3)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

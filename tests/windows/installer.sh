@@ -6,15 +6,10 @@
 # Usage, in a Wine session, with the packages built and signed with CERTIFICATE:
 #   tests/windows/installer.sh WINDOWS_BUILD CERTIFICATE
 set -euo pipefail
-: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
+source "$(dirname "$0")/checks.sh"
 windows=$(realpath "$1") cert=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-check() { # name expected actual
-  if [ "$2" == "$3" ]; then passed=$((passed + 1)); echo "ok   $1"
-  else failed=$((failed + 1)); printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"; fi
-}
 probe() { wine "$windows/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 signed() { osslsigncode verify -CAfile "$cert" -in "$1" >/dev/null 2>&1 && echo signed || echo unsigned; }
 version=$(sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' "$windows/../CMakeLists.txt")
@@ -66,7 +61,7 @@ check "install refused while msrconfig runs" 2 "$status"
 # As a deployment tool runs it; in a script of its own, since Wine would escape its quotes.
 printf '@echo off\r\n%s\r\nexit /b %%errorlevel%%\r\n' "$(value QuietUninstallString | sed 's/^REG_SZ *//')" \
   >"$work/quiet.cmd"
-quiet='Z:'"${work//\//\\}"'\quiet.cmd'
+quiet=$(dos "$work/quiet.cmd")
 status=0; wine cmd /c "$quiet" || status=$?
 check "uninstall refused while msrconfig runs" "2 yes" "$status $([ -e "$installed/msrconfig.exe" ] && echo yes)"
 xdotool windowfocus --sync "$window" key Escape
@@ -78,5 +73,4 @@ for _ in $(seq 50); do [ -e "$installed" ] || break; sleep 0.2; done
 check "the uninstaller and the folder follow at once" gone "$([ -e "$installed" ] && echo left || echo gone)"
 check "and its entry" "" "$(value DisplayName)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

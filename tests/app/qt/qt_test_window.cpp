@@ -3,7 +3,6 @@
 #include "app/qt/qt_user_dialogs.h"
 #include "test_window.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -71,8 +70,8 @@ class QtTestWindow : public TestWindow {
         person.join();
         QCoreApplication::processEvents();
     }
-    void Later(std::function<void()> action) override {
-        QTimer::singleShot(0, &Window, std::move(action));
+    void Later(std::function<void()> action, unsigned ms = 0) override {
+        QTimer::singleShot(ms, &Window, std::move(action));
     }
 
     bool IsShown() override { return Window.isVisible(); }
@@ -104,10 +103,6 @@ class QtTestWindow : public TestWindow {
         auto* list = qobject_cast<QComboBox*>(Window.Control(id));
         return list->itemData(index, Qt::ToolTipRole).toString().toStdString();
     }
-    std::string AccessibleName(int id) override {
-        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(Window.Control(id));
-        return control ? control->text(QAccessible::Name).toStdString() : std::string();
-    }
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
         for (QLabel* label : Window.findChildren<QLabel*>())
@@ -120,14 +115,17 @@ class QtTestWindow : public TestWindow {
     }
     std::vector<std::string> ChooserFileTypes() override {
         std::vector<std::string> types;
-        QTimer::singleShot(300, [&] {
-            auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (auto* list = chooser ? chooser->findChild<QComboBox*>("fileTypeCombo") : nullptr)
-                for (int i = 0; i < list->count(); ++i)
-                    types.push_back(Bytes(list->itemText(i)));
-            if (chooser)
-                chooser->reject();
-        });
+        Later(
+            [&] {
+                auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (auto* list =
+                        chooser ? chooser->findChild<QComboBox*>("fileTypeCombo") : nullptr)
+                    for (int i = 0; i < list->count(); ++i)
+                        types.push_back(Bytes(list->itemText(i)));
+                if (chooser)
+                    chooser->reject();
+            },
+            300);
         PlatformDialogs()->ChooseFileToOpen("Select");
         return types;
     }
@@ -162,7 +160,8 @@ class QtTestWindow : public TestWindow {
         if (Window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
             problems.push_back("minimise or maximise box");
         for (QWidget* child : Window.findChildren<QWidget*>())
-            if (child->isWindowType() == false && !child->parentWidget()->rect().contains(child->geometry()))
+            if (child->isWindowType() == false &&
+                !child->parentWidget()->rect().contains(child->geometry()))
                 problems.push_back("outside: " + Bytes(child->objectName()));
         for (QCheckBox* box : Window.findChildren<QCheckBox*>())
             if (box->sizeHint().width() > box->width())

@@ -26,7 +26,6 @@ std::vector<HWND> Children(HWND parent) {
 }
 
 std::map<UINT_PTR, std::function<void()>> laterActions;
-std::function<void()> hovered; // once the pointer has rested
 
 void CALLBACK RunLater(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
@@ -82,25 +81,13 @@ class Win32TestWindow : public TestWindow {
             if (!IsDialogMessageA(Dialog(), &message))
                 DispatchMessageA(&message);
     }
-    void Later(std::function<void()> action) override {
-        laterActions[SetTimer(nullptr, 0, 0, RunLater)] = std::move(action);
+    void Later(std::function<void()> action, unsigned ms = 0) override {
+        laterActions[SetTimer(nullptr, 0, ms, RunLater)] = std::move(action);
     }
 
     bool IsShown() override { return IsWindowVisible(Dialog()); }
     std::string Caption() override { return WindowText(Dialog()); }
-    std::string ToolTip(int id) override {
-        // The ANSI messages give only 80 characters of a tooltip.
-        wchar_t wide[1024] = L"";
-        TOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = Dialog();
-        tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
-        tool.lpszText = wide;
-        SendMessageW(Window.ToolTips(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
-        char text[1024] = "";
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-        return text;
-    }
+    std::string ToolTip(int id) override { return ToolText(Item(id)); }
     std::string HoverToolTip(int id) override {
         // The pointer rests on the control of the shown window; its loop runs until the tip
         // had time.
@@ -114,21 +101,13 @@ class Win32TestWindow : public TestWindow {
             ScreenToClient(under, &at);
             PostMessageW(under, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
         });
-        hovered = [&] {
-            wchar_t text[1024] = L"";
-            TOOLINFOW tool = {};
-            tool.cbSize = TTTOOLINFOW_V2_SIZE;
-            tool.lpszText = text;
-            if (IsWindowVisible(Window.ToolTips()) &&
-                SendMessageW(Window.ToolTips(), TTM_GETCURRENTTOOLW, 0,
-                             reinterpret_cast<LPARAM>(&tool)))
-                shown = Utf8(text);
-            Window.EndDialog(0);
-        };
-        SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR timer, DWORD) {
-            KillTimer(nullptr, timer);
-            hovered();
-        });
+        Later(
+            [&] {
+                if (IsWindowVisible(Window.ToolTips()))
+                    shown = ToolText(nullptr, TTM_GETCURRENTTOOLW);
+                Window.EndDialog(0);
+            },
+            1500);
         Window.RunModal();
         return shown;
     }
@@ -160,17 +139,10 @@ class Win32TestWindow : public TestWindow {
         SendMessageW(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(&entry));
         SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, MAKELPARAM(entry.left + 2, entry.top + 2));
-        wchar_t text[1024] = L"";
-        TOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = Dialog();
-        tool.uId = reinterpret_cast<UINT_PTR>(info.hwndList);
-        tool.lpszText = text;
-        SendMessageW(Window.ToolTips(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+        const std::string text = ToolText(info.hwndList);
         SendMessageW(Item(id), CB_SHOWDROPDOWN, FALSE, 0);
-        return Utf8(text);
+        return text;
     }
-    std::string AccessibleName(int) override { return {}; } // Wine cannot tell (see the test)
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
         for (HWND child : Children(Dialog()))
@@ -181,20 +153,18 @@ class Win32TestWindow : public TestWindow {
     }
     std::vector<std::string> ChooserFileTypes() override {
         std::vector<std::string> types;
-        SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR timer, DWORD) {
-            KillTimer(nullptr, timer);
-            hovered();
-        });
-        hovered = [&] {
-            HWND chooser = FindWindowW(L"#32770", L"Select");
-            HWND list = GetDlgItem(chooser, 0x470); // the file type list of the system's chooser
-            for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-                wchar_t text[256] = L"";
-                SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-                types.push_back(Utf8(text));
-            }
-            PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
-        };
+        Later(
+            [&] {
+                HWND chooser = FindWindowW(L"#32770", L"Select");
+                HWND list = GetDlgItem(chooser, 0x470); // the file type list of the chooser
+                for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+                    wchar_t text[256] = L"";
+                    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                    types.push_back(Utf8(text));
+                }
+                PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+            },
+            500);
         PlatformDialogs()->ChooseFileToOpen("Select");
         return types;
     }
@@ -235,6 +205,18 @@ class Win32TestWindow : public TestWindow {
 
   private:
     HWND Dialog() const { return Window.Window(); }
+    // A tool's text, or the showing one's; the ANSI messages give only 80 characters.
+    std::string ToolText(HWND control, UINT message = TTM_GETTOOLINFOW) {
+        wchar_t text[1024] = L"";
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = Dialog();
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = text;
+        return SendMessageW(Window.ToolTips(), message, 0, reinterpret_cast<LPARAM>(&tool))
+                   ? Utf8(text)
+                   : std::string();
+    }
     HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
 
     ConfigWindow Window;
