@@ -1,8 +1,8 @@
-"""The real window as a screen reader meets it, through AT-SPI: every control of the layout
-table with its role, its name (a field or list by its label), its tooltip as description,
-inside its group box; the focus shown at the start; and Get run from the keyboard alone.
-Run inside a session bus and on a display (tests/CMakeLists.txt does both).
-Usage: window_tree.py BUILD_DIR LAYOUT_TABLE"""
+# The real window as a screen reader meets it, through AT-SPI: every control of the layout
+# table with its role, its name (a field or list by its label), its tooltip as description,
+# inside its group box; the focus shown at the start; and Get run from the keyboard alone.
+# Run inside a session bus and on a display (tests/CMakeLists.txt does both).
+# Usage: window_tree.py BUILD_DIR LAYOUT_TABLE
 import os
 import subprocess
 import sys

@@ -2,48 +2,41 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-BatchArguments Parse(const std::string& text) {
-    BatchArguments batch;
-    std::string error;
-    EXPECT_TRUE(ParseCommandLine(text, batch, error)) << text;
-    EXPECT_TRUE(error.empty());
-    return batch;
-}
-
-void ExpectBatch(const std::string& text, const std::string& file, const std::string& port,
-                 const std::string& baud) {
-    BatchArguments batch = Parse(text);
-    EXPECT_TRUE(batch.BatchMode) << text;
-    EXPECT_EQ(batch.BatchFile, file) << text;
-    EXPECT_EQ(batch.BatchPort, port) << text;
-    EXPECT_EQ(batch.BatchBaud, baud) << text;
-}
-
-std::string Refusal(const std::string& text) {
-    BatchArguments batch;
-    std::string error;
-    EXPECT_FALSE(ParseCommandLine(text, batch, error)) << text;
-    EXPECT_FALSE(batch.BatchMode);
-    return error;
-}
-
-} // namespace
-
-TEST(CommandLine, TokensDefaultsAndKeptCharacters) {
-    for (const std::string& interactive : {std::string(), std::string("   "), JoinArguments({})})
-        EXPECT_FALSE(Parse(interactive).BatchMode);
-    ExpectBatch("settings.txt,COM1,9600", "settings.txt", "COM1", "9600");
-    ExpectBatch("settings.txt", "settings.txt", "COM3", "19200");
-    ExpectBatch("settings.txt,,COM2", "settings.txt", "COM2", "19200");
-    ExpectBatch(",,,settings.txt,,,COM2,,38400,,extra,more", "settings.txt", "COM2", "38400");
-    ExpectBatch("\"my file.txt\",COM4", "\"my file.txt\"", "COM4", "19200");
-    ExpectBatch("  lead.txt ,COM5 ", "lead.txt ", "COM5 ", "19200");
-    ExpectBatch(",,,", "", "COM3", "19200"); // no file: the load reports it cannot open ""
-    // Arguments arrive split; joined with single blanks, "settings.txt, COM2" keeps its blank.
-    ExpectBatch(JoinArguments({"settings.txt,", "COM2"}), "settings.txt", " COM2", "19200");
-    ExpectBatch(JoinArguments({"a b.txt", "c"}), "a b.txt c", "COM3", "19200");
+// What a command line gives: file, port and baud (or the window when the file is "-"), or
+// the reason it is refused.
+TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
+    const std::string longest(259, 'f');
+    // clang-format off
+    const std::pair<std::string, std::string> lines[] = {
+        {"", "-"}, {"   ", "-"}, {JoinArguments({}), "-"},
+        {"settings.txt,COM1,9600", "settings.txt|COM1|9600"},
+        {"settings.txt", "settings.txt|COM3|19200"},
+        {"settings.txt,,COM2", "settings.txt|COM2|19200"},
+        {",,,settings.txt,,,COM2,,38400,,extra,more", "settings.txt|COM2|38400"},
+        {"\"my file.txt\",COM4", "\"my file.txt\"|COM4|19200"},
+        {"  lead.txt ,COM5 ", "lead.txt |COM5 |19200"},
+        {",,,", "|COM3|19200"}, // no file: the load reports it cannot open ""
+        // Arguments arrive split; joined with single blanks, "settings.txt, COM2" keeps its blank.
+        {JoinArguments({"settings.txt,", "COM2"}), "settings.txt| COM2|19200"},
+        {JoinArguments({"a b.txt", "c"}), "a b.txt c|COM3|19200"},
+        // Over-long arguments are refused, not cut; what follows the baud is never read.
+        {longest + ",123456789,123456789", longest + "|123456789|123456789"},
+        {longest + "f", "the configuration file path is longer than 259 characters"},
+        {"a.txt,COM1234567", "the port name is longer than 9 characters"},
+        {"a.txt,COM1,1234567890", "the baud rate is longer than 9 characters"},
+        {"a.txt,COM1,9600," + std::string(5000, 'x'), "a.txt|COM1|9600"}};
+    // clang-format on
+    for (const auto& [line, expected] : lines) {
+        BatchArguments batch;
+        std::string error;
+        const bool parsed = ParseCommandLine(line, batch, error);
+        EXPECT_EQ(parsed, error.empty()) << line;
+        EXPECT_EQ(!parsed ? error + (batch.BatchMode ? " (and a batch)" : "")
+                  : !batch.BatchMode
+                      ? "-"
+                      : batch.BatchFile + "|" + batch.BatchPort + "|" + batch.BatchBaud,
+                  expected);
+    }
 }
 
 TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
@@ -55,14 +48,4 @@ TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
         {"\"msrconfig.exe\"", ""}};
     for (auto [line, tail] : lines)
         EXPECT_EQ(CommandLineAfterProgramName(line), tail) << line;
-}
-
-TEST(CommandLine, OverLongArgumentsAreRefusedNotCut) {
-    ExpectBatch(std::string(259, 'f') + ",123456789,123456789", std::string(259, 'f'), "123456789",
-                "123456789");
-    EXPECT_EQ(Refusal(std::string(260, 'f')),
-              "the configuration file path is longer than 259 characters");
-    EXPECT_EQ(Refusal("a.txt,COM1234567"), "the port name is longer than 9 characters");
-    EXPECT_EQ(Refusal("a.txt,COM1,1234567890"), "the baud rate is longer than 9 characters");
-    ExpectBatch("a.txt,COM1,9600," + std::string(5000, 'x'), "a.txt", "COM1", "9600");
 }

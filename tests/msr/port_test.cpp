@@ -36,14 +36,15 @@ TEST(PortName, FolderEntryFirstThenTtySNumbering) {
 }
 
 TEST(PortName, FolderComesFromTheEnvironment) {
-    setenv("MSRCONFIG_PORT_DIR", "/srv/ports", 1);
-    EXPECT_EQ(PortDirectory(), "/srv/ports");
-    unsetenv("MSRCONFIG_PORT_DIR");
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(PortDirectory(), "/cfg/msrconfig/ports");
-    unsetenv("XDG_CONFIG_HOME");
-    setenv("HOME", "/home/op", 1);
-    EXPECT_EQ(PortDirectory(), "/home/op/.config/msrconfig/ports");
+    const std::tuple<const char*, const char*, std::string> settings[] = {
+        {"MSRCONFIG_PORT_DIR", "/srv/ports", "/srv/ports"},
+        {"XDG_CONFIG_HOME", "/cfg", "/cfg/msrconfig/ports"},
+        {"HOME", "/home/op", "/home/op/.config/msrconfig/ports"}}; // each unset after its row
+    for (const auto& [name, value, folder] : settings) {
+        setenv(name, value, 1);
+        EXPECT_EQ(PortDirectory(), folder);
+        unsetenv(name);
+    }
 }
 
 namespace {
@@ -86,11 +87,11 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     // that belongs to the operator or the system.
     TempDir files;
     files.Write("plain", "not a device");
-    const std::pair<const char*, std::string> refused[] = {
-        {"7", files.File("plain")}, {"8", "/dev/zero"},  {"9", "/dev/null"},
-        {"x1", "/dev/kmsg"},        {"x2", "/dev/ptmx"}, {"x3", "/dev/console"},
-        {"x4", "/dev/tty0"},        {"x5", "/dev/tty"},  {"M2", ""},
-        {"123456789", ""}};
+    // clang-format off
+    const std::pair<const char*, std::string> refused[] = {{"7", files.File("plain")}, {"8", "/dev/zero"},
+        {"9", "/dev/null"}, {"x1", "/dev/kmsg"}, {"x2", "/dev/ptmx"}, {"x3", "/dev/console"},
+        {"x4", "/dev/tty0"}, {"x5", "/dev/tty"}, {"M2", ""}, {"123456789", ""}};
+    // clang-format on
     for (const auto& [suffix, target] : refused) {
         if (!target.empty()) {
             ASSERT_EQ(symlink(target.c_str(), (reader.PortDir() + "/COM" + suffix).c_str()), 0);

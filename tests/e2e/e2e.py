@@ -1,0 +1,421 @@
+# The real programs end to end against the real simulator, the cases side by side: good and
+# bad readers, streams and signals (each ending in its log lines, message and exit status,
+# within the protocol's waits, with the reader released), the verbs for scripts, the command
+# line, the JSON record, --list-ports on a fake device tree, and the operator's own terminal
+# named as a port. Needs root (other users, device nodes, a mount namespace).
+# Usage: e2e.py BUILD_DIR VERSION [CASE...]
+import concurrent.futures
+import difflib
+import fcntl
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+build, version, only = os.path.abspath(sys.argv[1]), sys.argv[2], set(sys.argv[3:])
+MSRCONFIG, SIM = f"{build}/msrconfig", f"{build}/msr-sim"
+HEADER = "ZYN MSR Configuration File\n"
+ABOUT = "COM3 config.txt: "
+NOT_CLAIMED = ("Error!: The MSR has not been claimed by the application.  Please be sure the COM "
+               "port is not claimed by other applications.\n")
+STOPS = ("HUP", "INT", "QUIT", "TERM", "USR1", "USR2", "ALRM", "PROF", "VTALRM", "XCPU", "XFSZ")
+for name in STOPS:  # the programs start as a shell starts them, whatever the runner ignores
+    signal.signal(getattr(signal, "SIG" + name), signal.SIG_DFL)
+
+
+class Setup:
+    # A folder with config.txt and, unless sim is None, a simulated reader on COM3.
+
+    def __init__(self, sim=(), file="5d%;+?"):
+        self.dir = tempfile.mkdtemp(prefix="msrconfig-e2e-")
+        os.chmod(self.dir, 0o755)  # for the other users some cases run as
+        self.ports, self.log, self.sim = self.dir, f"{self.dir}/sim.log", None
+        self.write("config.txt", HEADER + file + "\n")
+        if sim is not None:
+            self.ports = f"{self.dir}/ports"
+            self.sim = subprocess.Popen([SIM, "--port-dir", self.ports, "--transcript", self.log, *sim])
+            assert self.wait_for("msr-sim: ", 10), "msr-sim did not start"
+
+    def write(self, name, text):
+        with open(f"{self.dir}/{name}", "w", encoding="latin-1") as file:
+            file.write(text)
+
+    def transcript(self):
+        return open(self.log, encoding="latin-1").read() if os.path.exists(self.log) else ""
+
+    def wait_for(self, text, seconds=30):
+        end = time.time() + seconds
+        while text not in self.transcript() and time.time() < end:
+            time.sleep(0.01)
+        return text in self.transcript()
+
+    def records(self):
+        return [line[3:] for line in self.transcript().splitlines() if line.startswith("<- ")]
+
+    def run(self, *args, program=MSRCONFIG, streams=None, user=None, env=(), signal_at=None, timeout=120):
+        # (status, output, errors, seconds) of a run in the folder, without a display. streams:
+        # None (captured), "merged" (as >log 2>&1 keeps them), "closed", "broken" (a pipe whose
+        # reading end is closed). signal_at: (signal, transcript text) sends it 300 ms after the
+        # text; seconds then count from the signal.
+        argv = [program, *args]
+        if streams == "closed":
+            argv = ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv]
+        environment = {k: v for k, v in os.environ.items()
+                       if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR")}
+        environment.update({"MSRCONFIG_PORT_DIR": self.ports, **dict(env)})
+        environment = {k: v for k, v in environment.items() if v}  # an empty value unsets one
+        out = err = subprocess.PIPE
+        if streams == "broken":
+            reading, out = os.pipe()
+            os.close(reading)
+            err = out
+        elif streams == "merged":
+            err = subprocess.STDOUT
+        start = time.time()
+        child = subprocess.Popen(argv, cwd=self.dir, env=environment, stdin=subprocess.DEVNULL,
+                                 stdout=out, stderr=err, user=user, group=user,
+                                 extra_groups=[] if user else None)
+        if streams == "broken":
+            os.close(out)
+        if signal_at:
+            assert self.wait_for(signal_at[1])
+            time.sleep(0.3)  # into the acknowledgement wait
+            start = time.time()
+            child.send_signal(signal_at[0])
+        try:
+            output, errors = child.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            child.kill()
+            output, errors = child.communicate()
+        status = child.returncode if child.returncode >= 0 else 1000
+        text = (lambda b: (b or b"").decode("utf-8", "backslashreplace"))
+        return status, text(output), text(errors), time.time() - start
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        if self.sim:
+            self.sim.terminate()
+            self.sim.wait(10)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+cases = {}
+
+
+def case(function):
+    cases[function.__name__] = function
+    return function
+
+
+def expect(failures, what, expected, actual):
+    if expected != actual:
+        diff = "\n".join(difflib.unified_diff(str(expected).splitlines(), str(actual).splitlines(), lineterm=""))
+        failures.append(f"{what}: expected {expected!r}, got {actual!r}\n{diff}")
+
+
+# The fault matrix.
+ENTERING = "Entering command mode...\n"
+TRIES = ENTERING * 10
+NO_ANSWER = "Failed to enter command mode.\nError restoring functional mode.\n"
+NOT_ACKNOWLEDGED = "Error validating MSR_GET_CONFIGURATION response.\n"
+COMMIT_FAILED = ABOUT + "msrconfig: Error occurred while committing changes to the MSR configuration.\n"
+APPLY_FAILED = ABOUT + "msrconfig: Error occurred while applying changes to the MSR configuration.\n"
+SET_REJECTED = "MSR_SET_CONFIGURATION did not apply properly.\n" + APPLY_FAILED
+UNPLUGGED = ("Failed to send MSR_SET_CONFIGURATION.\n" + APPLY_FAILED + "Failed to send MSR_COMMIT_CONFIGURATION.\n"
+             + COMMIT_FAILED + "Error restoring functional mode.\n")
+ENTER, QUERY, COMMIT, RELEASE = ":0100001110DE", ":020000110200EB", ":0100001109E5", ":0100001111DD"
+WHOLE_RUN = [ENTER, QUERY, ":060000110141253b2b3fdd", COMMIT, RELEASE]
+QUERIED = [ENTER, QUERY, RELEASE]
+# A file that differs from the reader: custom configuration off, "!" as the end sentinel.
+OTHER_FILE, OTHER_SET = "1d%;+!", ":060000110101253b2b213b"
+ENSURED = [ENTER, QUERY, OTHER_SET, COMMIT, QUERY, RELEASE]
+DIFFERENCES = (ABOUT + "Use Custom Config: reader on, file off\n" + ABOUT
+               + 'End Sentinel: reader "?" (0x3f), file "!" (0x21)\n')
+
+
+def not_claimed(attempt, cause, about=ABOUT, port="COM3"):
+    # Ten failed attempts, the cause of the last one and the message.
+    return attempt * 10 + f"No MSR claimed on {port} ({cause}.\n" + about + NOT_CLAIMED
+
+
+NO_REPLY = not_claimed(NO_ANSWER, "no-answer): the reader does not answer")
+NAK = not_claimed(NOT_ACKNOWLEDGED, "not-acknowledged): the reader did not acknowledge the configuration query")
+MISSING = not_claimed("Error opening com port : 0\nError restoring functional mode.\n",
+                      "no-device): the port name leads to no device", "COM0 config.txt: ", "COM0")
+AT_COM0 = {"batch": "config.txt,COM0"}
+
+
+def fault(name, sim=(), status=0, out="", err="", seconds=(0, 10), records=None, verb=(), file="5d%;+?",
+          batch="config.txt,COM3,19200", **run):
+    def check(failures):
+        with Setup(sim, file) as setup:
+            got, output, errors, took = setup.run(*verb, batch, timeout=seconds[1] + 60, **run)
+            expect(failures, "status", status, got)
+            expect(failures, "output", out, output)
+            expect(failures, "errors", err, errors)
+            expect(failures, f"seconds within {seconds}", True, seconds[0] <= took < seconds[1])
+            if records is not None:
+                expect(failures, "records", records, setup.records())
+    cases[name] = check
+
+
+fault("Applied", out=ENTERING, records=WHOLE_RUN)
+fault("LateCommitAcknowledgement", ["--commit-delay", "1500"], out=ENTERING, seconds=(3, 10), records=WHOLE_RUN)
+fault("RejectedSetIsStillCommitted", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=WHOLE_RUN)
+# Ten attempts of a 500 ms read (no shorter) and a 500 ms pause.
+fault("Silent", ["--silent"], 3, TRIES, NO_REPLY, (9, 20))
+fault("NoCommandMode", ["--no-command-mode"], 3, TRIES, NO_REPLY, (0, 20))
+# Not claimed, yet every attempt still returns the reader to functional mode.
+fault("QueryNotAcknowledged", ["--query-nak"], 3, TRIES, NAK, (0, 35), QUERIED * 10)
+fault("BytesBeforeTheEcho", ["--prefix", "\r\n"], 3, TRIES, NAK, (0, 35))
+fault("TenKilobytesOfGarbage", ["--garbage", "10240"], 3, TRIES, NAK, (0, 35))
+# Never silent: each answer is cut off, so ten attempts stay far below two minutes.
+fault("ByteEvery450ms", ["--drip", "450"], 3, TRIES, NAK, (0, 120))
+fault("CommitNeverAcknowledged", ["--commit-never"], 4, ENTERING, COMMIT_FAILED, (60, 75))
+fault("UnpluggedBeforeTheSet", ["--unplug-after", "2"], 4, ENTERING, UNPLUGGED)
+# Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
+fault("VanishedDuringTheCommit", ["--vanish-after", "3"], 4, ENTERING, COMMIT_FAILED + "Error restoring functional mode.\n")
+fault("MissingReader", status=3, err=MISSING, **AT_COM0)
+# Answers the enter record, then falls silent: the query itself fails.
+fault("QuerySilent", ["--query-silent"], 3, TRIES, not_claimed(
+    "Error querying MSR configuration.\n", "no-answer): the reader stopped answering in command mode"), (0, 25))
+# One stream, as operators keep the log (>log 2>&1): every line flushed, in order.
+fault("LogAsOneStream", ["--set-reject"], 4, ENTERING + SET_REJECTED, records=WHOLE_RUN, streams="merged")
+# Log lines must never reach the port, and a closed pipe must not end the run.
+fault("StreamsClosed", ["--set-reject"], 4, records=WHOLE_RUN, streams="closed")
+fault("StreamsABrokenPipe", ["--set-reject"], 4, records=WHOLE_RUN, streams="broken")
+# A signal that would end the process, sent during the commit's wait: the run ends through
+# its normal path, so the reader is still released.
+for name in STOPS:
+    number = getattr(signal, "SIG" + name)
+    fault("SIG" + name, ["--commit-never"], 128 + number, ENTERING, seconds=(0, 3), records=WHOLE_RUN,
+          signal_at=(number, f"<- {COMMIT}\n"))
+# Ignored from the start (nohup): the run goes on to its end.
+fault("SIGHUPUnderNohup", ["--commit-delay", "1500"], out=ENTERING, records=WHOLE_RUN,
+      program="sh", verb=["-c", 'trap "" HUP; exec "$0" "$@"', MSRCONFIG], signal_at=(signal.SIGHUP, f"<- {COMMIT}\n"))
+# The verbs for scripts: each with a matching, a differing, a missing and a refusing reader.
+fault("ReadToStandardOutput", verb=["--read"], out=ENTERING + HEADER + "5d%;+?\n",
+      err="COM3 -: firmware revision SIM 1.00\n", records=QUERIED, batch="-,COM3")
+fault("ReadMissing", verb=["--read"], status=3, err=MISSING, **AT_COM0)
+fault("ReadRefused", ["--query-nak"], 3, TRIES, NAK, (0, 35), verb=["--read"])
+fault("VerifyMatching", verb=["--verify"], out=ENTERING + ABOUT + "the MSR holds the file's configuration\n", records=QUERIED)
+fault("VerifyDiffering", verb=["--verify"], status=5, out=ENTERING + DIFFERENCES, records=QUERIED, file=OTHER_FILE)
+fault("VerifyMissing", verb=["--verify"], status=3, err=MISSING, **AT_COM0)
+fault("VerifyRefused", ["--no-command-mode"], 3, TRIES, NO_REPLY, (0, 20), verb=["--verify"])
+fault("EnsureUnchanged", verb=["--ensure"], out=ENTERING + ABOUT + "unchanged\n", records=QUERIED)
+fault("EnsureChanged", verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", records=ENSURED, file=OTHER_FILE)
+fault("EnsureMissing", verb=["--ensure"], status=3, err=MISSING, **AT_COM0)
+fault("EnsureRefused", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=[ENTER, QUERY, OTHER_SET, RELEASE],
+      verb=["--ensure"], file=OTHER_FILE)
+fault("EnsureNotKept", ["--set-ignored"], 5, ENTERING + DIFFERENCES, records=ENSURED, verb=["--ensure"], file=OTHER_FILE)
+
+
+@case
+def PortRefused(failures):
+    # Why a port did not open: held by another program, or not this user's to open.
+    with Setup() as setup:
+        device = os.readlink(f"{setup.ports}/COM3")
+        attempts = "Error opening com port : 3\nError restoring functional mode.\n" * 10
+        holder = os.open(device, os.O_RDWR | os.O_NOCTTY)
+        fcntl.flock(holder, fcntl.LOCK_EX)  # as msrconfig holds a port
+        expect(failures, "busy", (3, "", attempts + f"No MSR claimed on COM3 (busy): {device} is held by "
+                                      "another program.\n" + ABOUT + NOT_CLAIMED),
+               setup.run("config.txt,COM3,19200")[:3])
+        os.close(holder)
+        os.chown(device, 0, 20)  # group dialout, as serial devices have
+        os.chmod(device, 0o660)
+        expect(failures, "no permission", (3, "", attempts + f"No MSR claimed on COM3 (no-permission): you may "
+               f"not open {device}, which belongs to group dialout; join it with: sudo adduser \"$USER\" "
+               "dialout, then log in again.\n" + ABOUT + NOT_CLAIMED),
+               setup.run("config.txt,COM3,19200", user=4321)[:3])
+        expect(failures, "records", [], setup.records())
+
+
+@case
+def UnattendedAnswersNoAndSaysSo(failures):
+    # --unattended on a desktop: no box, the question answered No and said so.
+    with Setup(file="1c%;+?") as setup:
+        expect(failures, "run", (0, ENTERING, ABOUT + 'Enable Custom Configuration?: "Use Custom Configuration" is not '
+               "selected.  Changes to the MSR configuration will be stored to flash, but will not be used by the "
+               "MSR until the custom configuration is enabled.  Do you want to enable it now? No\n" + ABOUT +
+               'The MSR keeps using its default configuration until "Use Custom Config" is enabled.\n'),
+               setup.run("--unattended", "config.txt,COM3,19200", env={"DISPLAY": ":99"})[:3])
+        expect(failures, "set record", ":060000110100253b2b3f1e", setup.records()[2])  # custom bit clear
+
+
+@case
+def CommandLineStatusesAndMessages(failures):
+    with Setup(sim=None) as setup:
+        setup.write("bad.txt", "hello\n5d%;+?\n")
+        usage = setup.run("--help")[1]
+        runs = [
+            (["bad.txt"], 2, "", "COM3 bad.txt: Error!: Bad configuration file header.\n"),
+            (['"config.txt"'], 2, "", 'COM3 "config.txt": Error!: Error opening configuration file.\n'),
+            (["a.txt,COM1234567"], 1, "", "msrconfig: the port name is longer than 9 characters\n" + usage),
+            (["--bogus\x1b[2J"], 1, "", "msrconfig: unknown option --bogus\\x1b[2J\n" + usage),
+            (["--read"], 1, "", "msrconfig: FILE[,PORT[,BAUD]] is missing\n" + usage),
+            (["--json", "--read", "-"], 1, "", "msrconfig: --json takes standard output; --read needs a file\n"),
+            (["--version"], 0, f"msrconfig {version}\n", ""),
+            ([""], 1, "", "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                          "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n")]
+        for arguments, *expected in runs:
+            expect(failures, repr(arguments), tuple(expected), setup.run(*arguments)[:3])
+
+
+@case
+def JsonRecord(failures):
+    # --json: one object on standard output and nothing else there, field by field.
+    reader = {"raw_data_mode": False, "carriage_return": True, "track1_enabled": True, "track2_enabled": True,
+              "track3_enabled": True, "strip_sentinels": False, "use_custom_config": True,
+              "hide_error_tracks": False, "track1_start_sentinel": {"code": 37, "text": "%"},
+              "track2_start_sentinel": {"code": 59, "text": ";"}, "track3_start_sentinel": {"code": 43, "text": "+"},
+              "end_sentinel": {"code": 63, "text": "?"}}
+    differences = [{"setting": "use_custom_config", "caption": "Use Custom Config", "reader": True, "file": False},
+                   {"setting": "end_sentinel", "caption": "End Sentinel", "reader": {"code": 63, "text": "?"},
+                    "file": {"code": 0xA7, "text": "\u00a7"}}]
+    runs = [(["--ensure", "config.txt"], ENTERING + ABOUT + "changed\n", {
+                "action": "ensure", "port": "COM3", "baud": "19200", "file": "config.txt", "status": 0,
+                "status_name": "ok", "cause": None, "cause_text": None, "firmware": "SIM 1.00",
+                "configuration": reader, "differences": differences, "changed": True}),
+            (["config.txt,COM0,9600"], None, {
+                "action": "apply", "port": "COM0", "baud": "9600", "file": "config.txt", "status": 3,
+                "status_name": "not-claimed", "cause": "no-device", "cause_text": "the port name leads to no device",
+                "firmware": None, "configuration": None, "differences": [], "changed": False})]
+    for arguments, err, expected in runs:
+        with Setup(file="1d%;+\xa7") as setup:
+            status, out, errors, _ = setup.run("--json", *arguments)
+            record = json.loads(out)  # fails unless it is one object and nothing else
+            expect(failures, "seconds", True, record.pop("seconds") > 1.4)
+            expect(failures, "record", expected, record)
+            expect(failures, "status", expected["status"], status)
+            if err:  # the log's progress line too goes to standard error
+                expect(failures, "errors", err, errors)
+
+
+@case
+def CaptionsNameTheProgramAsCalled(failures):
+    # Captions name the program as it is called; Linux programs have no extension to drop.
+    with Setup(["--set-reject"]) as setup:
+        shutil.copy(MSRCONFIG, f"{setup.dir}/msrconfig-1.2")
+        expect(failures, "run", (4, ENTERING, "MSR_SET_CONFIGURATION did not apply properly.\n" + ABOUT +
+               "msrconfig-1.2: Error occurred while applying changes to the MSR configuration.\n"),
+               setup.run("config.txt,COM3,19200", program=f"{setup.dir}/msrconfig-1.2")[:3])
+
+
+@case
+def ControllingTerminal(failures):
+    # The operator's own terminal named as a port, by /dev/tty or by its own name, with the run in
+    # the terminal's foreground or as a background job (where setting the line would stop it):
+    # refused like a missing port, the terminal left as it was and never written a record.
+    with Setup(sim=None) as setup:
+        for port in ("/dev/tty", "$(tty)"):
+            for job in ("", "set -m; "):
+                # A shell on a terminal of its own (script's), printing what the terminal shows.
+                shell = (f"stty -g >before; ln -sf {port} COM16; {job}{MSRCONFIG} config.txt,COM16,9600 & "
+                         "wait $!; echo status $?; stty -g | cmp -s before - && echo same; tty")
+                shown = setup.run("-qec", shell, "/dev/null", program="script", env={"SHELL": "/bin/sh"})[1]
+                name = shown.rstrip().rsplit("\n", 1)[-1].strip()
+                why = "/dev/tty is no serial line" if port == "/dev/tty" else f"{name} is the terminal msrconfig runs in"
+                expected = not_claimed("Error opening com port : 16\nError restoring functional mode.\n",
+                                       "no-device): " + why, "COM16 config.txt: ", "COM16")
+                expect(failures, port + job, (expected + f"status 3\nsame\n{name}\n").replace("\n", "\r\n"), shown)
+
+
+@case
+def ListPorts(failures):
+    # --list-ports against a fake /dev and /sys, mounted over the real ones for the program alone,
+    # run as a user without privileges: hostile names and USB strings, devices that are no reader's
+    # line (the rule opening a port applies, tested there on the real devices; /dev/null and
+    # /dev/tty stand for them here), USB details, the user's and the system's port folders,
+    # devices the user may not open.
+    with Setup(sim=None) as setup:
+        tree = setup.dir
+        dev, sys_, ports, shared = f"{tree}/dev", f"{tree}/sys", f"{tree}/home/.config/msrconfig/ports", f"{tree}/etc/msrconfig/ports"
+        for folder in (f"{dev}/serial/by-id", f"{dev}/pts", ports, shared):
+            os.makedirs(folder)
+        nodes = [("ttyUSB0", 188, 0, "tty"), ("ttyUSB1", 188, 1, "tty"), ("ttyACM0", 166, 0, "tty"),
+                 ("ttyS4", 4, 68, "tty"), ("ttyS5", 4, 69, "tty"), ("tty", 5, 0, "tty"), ("null", 1, 3, "mem"),
+                 ("pts/77", 136, 77, None)]  # sysfs does not list pseudo-terminals
+        for name, kind, number, subsystem in nodes:
+            os.mknod(f"{dev}/{name}", 0o666 | 0o20000, os.makedev(kind, number))
+            os.chmod(f"{dev}/{name}", 0o666)
+            if subsystem:
+                os.makedirs(f"{sys_}/dev/char/{kind}:{number}")
+                os.symlink(f"../../../class/{subsystem}", f"{sys_}/dev/char/{kind}:{number}/subsystem")
+        for name, kind in (("ttyS4", "4"), ("ttyS5", "0")):  # type 0: a port the kernel knows, no UART
+            os.makedirs(f"{sys_}/class/tty/{name}")
+            setup.write(f"sys/class/tty/{name}/type", kind + "\n")
+        for name, strings in (("ttyUSB0", ["0403", "Tavlon", "MSR 42", "A5069"]),
+                              ("ttyUSB1", ["1d6b", "Evil\x1b[2J\x1b[1;1HCOM3 /dev/ttyS2", "X\rY", None])):
+            device = f"devices/usb/{name}"
+            os.makedirs(f"{sys_}/{device}/1.0/{name}")
+            for file, text in zip(("idVendor", "manufacturer", "product", "serial"), strings):
+                if text is not None:
+                    setup.write(f"sys/{device}/{file}", text + "\n")
+            os.makedirs(f"{sys_}/class/tty/{name}", exist_ok=True)
+            os.symlink(f"../../../{device}/1.0/{name}", f"{sys_}/class/tty/{name}/device")
+        os.symlink("../../ttyUSB0", f"{dev}/serial/by-id/usb-Tavlon_MSR_42-if00")
+        os.symlink("../../ttyUSB1", f"{dev}/serial/by-id/usb-Evil\x1b[2J-if00")
+        os.chmod(f"{dev}/pts/77", 0o600)  # for root alone
+        os.chown(f"{dev}/ttyACM0", 0, 20)  # for group dialout
+        os.chmod(f"{dev}/ttyACM0", 0o660)
+        for name, target in (("COM3", "/dev/pts/77"), ("COM13", "/dev/tty"), ("COM16", "/dev/null"),
+                             ("COM19", "/nowhere"), ("COM9x", "/dev/ttyS5"), ("COM\x1b[2J", "/dev/ttyS4"),
+                             ("COM\nX", "/dev/ttyACM0"), ("COM1234567", "/dev/ttyS4"), ("LPT1", "/dev/ttyS4"),
+                             ("COM11", "/dev/ttyS4")):
+            os.symlink(target, f"{ports}/{name}")
+        # The system's folder names ports for every user; a user's own name comes first.
+        os.symlink("/dev/ttyACM0", f"{shared}/COM12")
+        os.symlink("/dev/ttyUSB0", f"{shared}/COM3")
+        mounted = f'mount --bind {dev} /dev && mount --bind {sys_} /sys && exec setpriv --reuid=4321 ' \
+                  f'--regid=4321 --clear-groups {MSRCONFIG} --list-ports'
+        dialout = ("           you may not open /dev/ttyACM0, which belongs to group dialout; join it with: "
+                   'sudo adduser "$USER" dialout, then log in again\n')
+        expect(failures, "--list-ports", (0, f"""COM3       /dev/pts/77  (from {ports})
+           you may not open /dev/pts/77; ask an administrator to let you use it
+COM5       /dev/ttyS4
+COM11      /dev/ttyS4  (from {ports})
+COM\\nX     /dev/ttyACM0  (from {ports})
+{dialout}COM\\x1b[2J  /dev/ttyS4  (from {ports})
+COM12      /dev/ttyACM0  (from {shared})
+{dialout}
+Serial devices without a COM name, each with the command that gives it one:
+/dev/ttyUSB0  Tavlon MSR 42, serial A5069
+  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 {ports}/COM14
+/dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY
+  ln -s /dev/ttyUSB1 {ports}/COM15
+""", ""), setup.run("-m", "sh", "-c", mounted, program="unshare",
+                    env={"HOME": f"{tree}/home", "XDG_CONFIG_DIRS": f"relative:{tree}/etc",
+                         "MSRCONFIG_PORT_DIR": ""})[:3])
+
+
+def main():
+    if os.geteuid() != 0:
+        print("e2e.py needs root: other users, device nodes and a mount namespace")
+        return 1
+    chosen = {name: check for name, check in cases.items() if not only or name in only}
+    failed = 0
+
+    def run(name):
+        failures = []
+        try:
+            chosen[name](failures)
+        except Exception as error:  # a broken setup fails its case, not the others
+            failures.append(f"{type(error).__name__}: {error}")
+        return name, failures
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=12) as pool:
+        for name, failures in pool.map(run, chosen):
+            failed += bool(failures)
+            print(("FAIL " if failures else "ok   ") + name + "".join("\n  " + f for f in failures), flush=True)
+    print(f"{len(chosen) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+sys.exit(main())
