@@ -158,15 +158,8 @@ std::string Attribute(const std::string& path, const char* name) {
 TEST(ConfigFileWriter, ASaveKeepsWhoMayUseTheFile) {
     ASSERT_EQ(geteuid(), 0u) << "needs root to act as other users";
     TempDir dir;
-    struct Case {
-        const char* Name;
-        uid_t Saver, FolderOwner;
-        gid_t FolderGroup;
-        mode_t FolderMode;
-        uid_t FileOwner;
-        gid_t FileGroup;
-        mode_t FileMode, KeptMode;
-    };
+    // Saver; folder owner, group, mode; file owner, group, mode; the mode kept.
+    using Case = std::tuple<const char*, uid_t, uid_t, gid_t, mode_t, uid_t, gid_t, mode_t, mode_t>;
     // clang-format off
     const Case cases[] = {
         {"shared/a.txt", Member, Owner, Group, 0775, Owner, Group, 0664, 0664},  // a group member saves the owner's file
@@ -175,15 +168,14 @@ TEST(ConfigFileWriter, ASaveKeepsWhoMayUseTheFile) {
         {"own/by-root.txt", Root, Owner, Owner, 0755, Owner, Owner, 04644, 0644}, // root, the owner's file
         {"closed/b.txt", Owner, Root, Root, 0755, Owner, Owner, 0644, 0644}};    // a folder the owner may not write
     // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& [name, saver, folderUid, folderGid, folderMode, uid, gid, mode, kept] :
+         cases) {
         const std::string folder =
-            dir.File(std::string(c.Name).substr(0, std::string(c.Name).find('/')));
+            dir.File(std::string(name).substr(0, std::string(name).find('/')));
         mkdir(folder.c_str(), 0);
-        dir.Write(c.Name, "old");
-        ASSERT_EQ(chown(folder.c_str(), c.FolderOwner, c.FolderGroup) |
-                      chmod(folder.c_str(), c.FolderMode) |
-                      chown(dir.File(c.Name).c_str(), c.FileOwner, c.FileGroup) |
-                      chmod(dir.File(c.Name).c_str(), c.FileMode),
+        dir.Write(name, "old");
+        ASSERT_EQ(chown(folder.c_str(), folderUid, folderGid) | chmod(folder.c_str(), folderMode) |
+                      chown(dir.File(name).c_str(), uid, gid) | chmod(dir.File(name).c_str(), mode),
                   0);
     }
     // An ACL giving user 4321 read access (the kernel's binary form), and a note.
@@ -195,12 +187,12 @@ TEST(ConfigFileWriter, ASaveKeepsWhoMayUseTheFile) {
     ASSERT_EQ(setxattr(aclFile.c_str(), "user.note", "kept", 4, 0), 0);
     ASSERT_EQ(link(linked.c_str(), dir.File("own/other-name.txt").c_str()), 0);
 
-    for (const Case& c : cases) {
-        EXPECT_EQ(SaveAs(c.Saver, dir.File(c.Name)), ConfigFileResult::Ok) << c.Name;
-        EXPECT_EQ(dir.Read(c.Name), Header + "5d%;+?\n") << c.Name;
-        const auto [uid, gid, mode, inode] = Owners(dir.File(c.Name));
-        EXPECT_EQ(std::tuple(uid, gid, mode), std::tuple(c.FileOwner, c.FileGroup, c.KeptMode))
-            << c.Name;
+    for (const auto& [name, saver, folderUid, folderGid, folderMode, uid, gid, mode, kept] :
+         cases) {
+        EXPECT_EQ(SaveAs(saver, dir.File(name)), ConfigFileResult::Ok) << name;
+        EXPECT_EQ(dir.Read(name), Header + "5d%;+?\n") << name;
+        const auto [nowUid, nowGid, nowMode, inode] = Owners(dir.File(name));
+        EXPECT_EQ(std::tuple(nowUid, nowGid, nowMode), std::tuple(uid, gid, kept)) << name;
     }
     EXPECT_EQ(Attribute(aclFile, "system.posix_acl_access"), acl);
     EXPECT_EQ(Attribute(aclFile, "user.note"), "kept");

@@ -1,5 +1,4 @@
 #include "config_file/configuration_file.h"
-#include "config_file/file_flags.h"
 #include "config_file/file_replacement.h"
 #include "support/temp_dir.h"
 
@@ -20,18 +19,6 @@ struct Quirk {
 };
 
 } // namespace
-
-// The file's track bits mean "enabled"; the reader's mean "disabled".
-TEST(Flags, TheTwoPackings) {
-    const CMsrConfiguration all{1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0}, none{};
-    EXPECT_EQ(std::tuple(EncodeDeviceFlags(all), EncodeDeviceFlags(none)), std::tuple(0xE3, 0x1C));
-    EXPECT_EQ(std::tuple(EncodeFileFlags(all), EncodeFileFlags(none)), std::tuple(0xFF, 0x00));
-    CMsrConfiguration decoded;
-    DecodeDeviceFlags(0x1C, decoded);
-    EXPECT_EQ(decoded, none);
-    DecodeFileFlags(0x5D, decoded); // carriage return, tracks 1-3, custom configuration
-    EXPECT_EQ(decoded, (CMsrConfiguration{1, 0, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0}));
-}
 
 TEST(ConfigFileReader, ReadsAsTheFileWasAlwaysRead) {
     const std::string pad(53, '-'); // with the header, a first line of 79 characters

@@ -170,7 +170,6 @@ fault("LateCommitAcknowledgement", ["--commit-delay", "1500"], out=ENTERING, sec
 fault("RejectedSetIsStillCommitted", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=WHOLE_RUN)
 # Ten attempts of a 500 ms read (no shorter) and a 500 ms pause.
 fault("Silent", ["--silent"], 3, TRIES, NO_REPLY, (9, 20))
-fault("NoCommandMode", ["--no-command-mode"], 3, TRIES, NO_REPLY, (0, 20))
 # Not claimed, yet every attempt still returns the reader to functional mode.
 fault("QueryNotAcknowledged", ["--query-nak"], 3, TRIES, NAK, (0, 35), QUERIED * 10)
 fault("BytesBeforeTheEcho", ["--prefix", "\r\n"], 3, TRIES, NAK, (0, 35))

@@ -42,12 +42,13 @@ class SimulatedReader {
 
     const std::string& PortDir() const { return PortFolder; }
     // The records received, in order, as the transcript's "<- " lines give them.
-    std::vector<std::string> ReceivedRecords() const { return Lines("<- "); }
-    int CommitCount() const {
-        int commits = 0;
-        for (const std::string& answer : Lines("-> "))
-            commits += answer == "."; // the commit's acknowledgement comes alone
-        return commits;
+    std::vector<std::string> ReceivedRecords() const {
+        std::istringstream log(Folder.Read("log"));
+        std::vector<std::string> found;
+        for (std::string line; std::getline(log, line);)
+            if (line.rfind("<- ", 0) == 0)
+                found.push_back(UnescapeBytes(line.substr(3)));
+        return found;
     }
     // What the last commit stored, as ten hex digits (empty before one).
     std::string Committed() const {
@@ -55,26 +56,16 @@ class SimulatedReader {
         return state.substr(0, state.find('\n'));
     }
     // Waits until the transcript shows `text`.
-    bool WaitFor(const std::string& text, double seconds = 30) const {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (Folder.Read("log").find(text) == std::string::npos)
+    bool WaitFor(const std::string& text, double seconds) const {
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+             Folder.Read("log").find(text) == std::string::npos;
+             std::this_thread::sleep_for(std::chrono::milliseconds(10)))
             if (std::chrono::steady_clock::now() > end)
                 return false;
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return true;
     }
 
   private:
-    std::vector<std::string> Lines(const std::string& mark) const {
-        std::istringstream log(Folder.Read("log"));
-        std::vector<std::string> found;
-        for (std::string line; std::getline(log, line);)
-            if (line.compare(0, mark.size(), mark) == 0)
-                found.push_back(UnescapeBytes(line.substr(mark.size())));
-        return found;
-    }
-
     TempDir Folder;
     SimHandle Process{};
     std::string PortFolder;

@@ -51,13 +51,14 @@ int Version(const wchar_t* file) {
     std::vector<BYTE> data(GetFileVersionInfoSizeW(file, nullptr));
     if (data.empty() || !GetFileVersionInfoW(file, 0, DWORD(data.size()), data.data()))
         return 1;
-    for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"FileVersion",
-                                L"LegalCopyright", L"OriginalFilename", L"ProductName",
-                                L"ProductVersion"}) {
+    for (const wchar_t* name :
+         {L"CompanyName", L"FileDescription", L"FileVersion", L"LegalCopyright",
+          L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
         wchar_t* value = nullptr;
         UINT length = 0;
-        const std::wstring path = L"\\StringFileInfo\\040904b0\\" + std::wstring(name);
-        if (VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
+        if (VerQueryValueW(data.data(),
+                           (L"\\StringFileInfo\\040904b0\\" + std::wstring(name)).c_str(),
+                           reinterpret_cast<void**>(&value), &length))
             std::printf("%ls=%ls\n", name, value);
     }
     return 0;
@@ -65,8 +66,8 @@ int Version(const wchar_t* file) {
 
 int Manifest(const wchar_t* file) {
     HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))
-                         : nullptr;
+    HRSRC found =
+        module ? FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)) : nullptr;
     if (!found)
         return 1;
     std::fwrite(LockResource(LoadResource(module, found)), 1, SizeofResource(module, found),
@@ -95,11 +96,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 2 ? argv[1] : L"";
     if (mode == L"hidden" && argc > 3)
         return Hidden(argc, argv);
-    if (mode == L"version")
-        return Version(argv[2]);
-    if (mode == L"manifest")
-        return Manifest(argv[2]);
-    if (mode == L"shortcut")
-        return Shortcut(argv[2]);
-    return 998;
+    return mode == L"version"    ? Version(argv[2])
+           : mode == L"manifest" ? Manifest(argv[2])
+           : mode == L"shortcut" ? Shortcut(argv[2])
+                                 : 998;
 }
