@@ -24,17 +24,15 @@ play() { # PORTS...: the playbook's recap line, and its output in $work/out
   grep -o 'ok=[0-9]* *changed=[0-9]* *unreachable=[0-9]* *failed=[0-9]*' "$work/out" | tr -s ' '
 }
 sets() { grep -c '^<- :06' "$work/$1.log" || true; }
-failed=0
-check() { # name expected actual
-  if [ "$2" == "$3" ]; then echo "ok   $1"; else echo "FAIL $1: expected $2, got $3"; failed=1; fi
-}
+source "$root/tests/checks.sh"
 check "first run changes the two that differ (and copies the file)" "ok=5 changed=2 unreachable=0 failed=0" \
   "$(play COM21 COM22 COM23)"
-grep -q 'COM22: firmware SIM 1.00, changed' "$work/out" || { cat "$work/out"; failed=1; }
+check "the changed reader reported" 1 "$(grep -c 'COM22: firmware SIM 1.00, changed' "$work/out")"
 check "written once each" "0 1 1" "$(sets COM21) $(sets COM22) $(sets COM23)"
 check "second run changes nothing" "ok=5 changed=0 unreachable=0 failed=0" \
   "$(play COM21 COM22 COM23)"
 check "and writes nothing" "0 1 1" "$(sets COM21) $(sets COM22) $(sets COM23)"
 check "a missing reader fails its host" "ok=4 changed=0 unreachable=0 failed=1" "$(play COM21 COM24)"
-grep -q 'COM24: not-claimed (no-device): ' "$work/out" || { cat "$work/out"; failed=1; }
-exit "$failed"
+check "with its cause" 1 "$(grep -c 'COM24: not-claimed (no-device): ' "$work/out")"
+[ "$failed" -eq 0 ] || cat "$work/out" # the last run, to see why
+summary

@@ -58,24 +58,20 @@ try:
 
     roles = {"check": "check box", "button": "push button", "edit": "text",
              "list": "combo box", "sorted-list": "combo box", "label": "label"}
-    for ident, kind, _, y, _, _, text, tip in rows:
-        if ident == "-":
-            continue
+    for ident, kind, _, y, _, _, text, tip in (row for row in rows if row[0] != "-"):
         # A field, list or value is named by the label on its row, as a person reads it.
         beside = [t for t, ly in labels if abs(ly - int(y)) <= 2] + [""]
         name = text if kind in ("check", "button") else beside[0].rstrip(" :")
         matches = [n for n in nodes if n.getRoleName() == roles[kind] and
                    (beside[0] in labelled_by(n) if kind == "label" else n.name == name)]
         check(f"{ident} ({kind} {name!r}) found", 1, len(matches))
-        if not matches:
-            continue
-        node = matches[0]
-        if ident != "1019":  # the port list describes its entry, below
-            check(f"{ident}: description", tip.replace("\\n", "\n"), node.description)
-        if kind in ("edit", "list", "sorted-list"):
-            check(f"{ident}: labelled by {beside[0]!r}", True, beside[0] in labelled_by(node))
-        check(f"{ident}: inside a group box", True, any(
-            g.getRoleName() == "panel" and node in list(walk(g))[1:] for g in nodes))
+        for node in matches[:1]:
+            if ident != "1019":  # the port list describes its entry, below
+                check(f"{ident}: description", tip.replace("\\n", "\n"), node.description)
+            if kind in ("edit", "list", "sorted-list"):
+                check(f"{ident}: labelled by {beside[0]!r}", True, beside[0] in labelled_by(node))
+            check(f"{ident}: inside a group box", True, any(
+                g.getRoleName() == "panel" and node in list(walk(g))[1:] for g in nodes))
     # The entries of the port list tell where they lead.
     port_list = next(n for n in nodes if n.getRoleName() == "combo box" and n.name == "COM Port")
     check("COM Port's entry: description", True, " leads to " in port_list.description)

@@ -3,7 +3,6 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <tuple>
 
 namespace {
 

@@ -9,6 +9,7 @@ import difflib
 import fcntl
 import json
 import os
+import pathlib
 import shutil
 import signal
 import subprocess
@@ -41,11 +42,10 @@ class Setup:
             assert self.wait_for("msr-sim: ", 10), "msr-sim did not start"
 
     def write(self, name, text):
-        with open(f"{self.dir}/{name}", "w", encoding="latin-1") as file:
-            file.write(text)
+        pathlib.Path(self.dir, name).write_text(text, encoding="latin-1")
 
     def transcript(self):
-        return open(self.log, encoding="latin-1").read() if os.path.exists(self.log) else ""
+        return pathlib.Path(self.log).read_text(encoding="latin-1") if os.path.exists(self.log) else ""
 
     def wait_for(self, text, seconds=30):
         end = time.time() + seconds
@@ -56,7 +56,7 @@ class Setup:
     def records(self):
         return [line[3:] for line in self.transcript().splitlines() if line.startswith("<- ")]
 
-    def run(self, *args, program=MSRCONFIG, streams=None, user=None, env=(), signal_at=None, timeout=120):
+    def run(self, *args, program=MSRCONFIG, streams=None, user=None, groups=(), env=(), signal_at=None, timeout=120):
         # (status, output, errors, seconds) of a run in the folder, without a display. streams:
         # None (captured), "merged" (as >log 2>&1 keeps them), "closed", "broken" (a pipe whose
         # reading end is closed). signal_at: (signal, transcript text) sends it 300 ms after the
@@ -68,17 +68,15 @@ class Setup:
                        if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR")}
         environment.update({"MSRCONFIG_PORT_DIR": self.ports, **dict(env)})
         environment = {k: v for k, v in environment.items() if v}  # an empty value unsets one
-        out = err = subprocess.PIPE
+        out, err = subprocess.PIPE, subprocess.STDOUT if streams == "merged" else subprocess.PIPE
         if streams == "broken":
             reading, out = os.pipe()
             os.close(reading)
             err = out
-        elif streams == "merged":
-            err = subprocess.STDOUT
         start = time.time()
         child = subprocess.Popen(argv, cwd=self.dir, env=environment, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err, user=user, group=user,
-                                 extra_groups=[] if user else None)
+                                 extra_groups=list(groups) if user else None)
         if streams == "broken":
             os.close(out)
         if signal_at:
@@ -92,8 +90,8 @@ class Setup:
             child.kill()
             output, errors = child.communicate()
         status = child.returncode if child.returncode >= 0 else 1000
-        text = (lambda b: (b or b"").decode("utf-8", "backslashreplace"))
-        return status, text(output), text(errors), time.time() - start
+        return (status, *((b or b"").decode("utf-8", "backslashreplace") for b in (output, errors)),
+                time.time() - start)
 
     def __enter__(self):
         return self
@@ -327,6 +325,79 @@ def ControllingTerminal(failures):
 
 
 @case
+def ReadKeepsWhoMayUseTheFile(failures):
+    # --read saves as Save does: keeping the file's owner, group, mode (no set-user-ID bit),
+    # extended attributes and ACLs, and its other names; where a new file could not carry them,
+    # the old one is rewritten in place.
+    owner, member, group = 1234, 2345, 3456
+    rows = [  # the file, who saves it; the folder's owner, group and mode; the file's; the mode kept
+        ("shared/a.txt", member, owner, group, 0o775, owner, group, 0o664, 0o664),  # a group member, the owner's file
+        ("own/acl.txt", owner, owner, owner, 0o755, owner, owner, 0o640, 0o640),  # the owner, an ACL and a note
+        ("own/linked.txt", owner, owner, owner, 0o755, owner, owner, 0o640, 0o640),  # the owner, a file with two names
+        ("own/by-root.txt", 0, owner, owner, 0o755, owner, owner, 0o4644, 0o644),  # root, the owner's file
+        ("closed/b.txt", owner, 0, 0, 0o755, owner, owner, 0o644, 0o644)]  # a folder the owner may not write
+    with Setup() as setup:
+        os.chmod(os.path.realpath(f"{setup.ports}/COM3"), 0o666)  # the reader, for every user
+        for name, _, folder_uid, folder_gid, folder_mode, uid, gid, mode, _ in rows:
+            folder = f"{setup.dir}/{name.split('/')[0]}"
+            os.makedirs(folder, exist_ok=True)
+            setup.write(name, "old")
+            for path, who, their_group, their_mode in ((folder, folder_uid, folder_gid, folder_mode),
+                                                       (f"{setup.dir}/{name}", uid, gid, mode)):
+                os.chown(path, who, their_group)
+                os.chmod(path, their_mode)
+        # An ACL giving user 4321 read access (the kernel's binary form), and a note.
+        acl, acl_file = bytes.fromhex("0200000001000600ffffffff02000400e110000004000400ffffffff"
+                                      "10000400ffffffff20000000ffffffff"), f"{setup.dir}/own/acl.txt"
+        os.setxattr(acl_file, "system.posix_acl_access", acl)
+        os.setxattr(acl_file, "user.note", b"kept")
+        os.link(f"{setup.dir}/own/linked.txt", f"{setup.dir}/own/other-name.txt")
+        for name, saver, *_, uid, gid, _, kept in rows:
+            path = f"{setup.dir}/{name}"
+            expect(failures, name, (0, HEADER + "5d%;+?\n", oct(kept), uid, gid),
+                   (setup.run("--read", f"{name},COM3", user=saver, groups=[group])[0], open(path).read(),
+                    oct(os.stat(path).st_mode & 0o7777), os.stat(path).st_uid, os.stat(path).st_gid))
+        expect(failures, "attributes", (acl, b"kept"),
+               (os.getxattr(acl_file, "system.posix_acl_access"), os.getxattr(acl_file, "user.note")))
+        expect(failures, "one file, two names", os.stat(f"{setup.dir}/own/linked.txt").st_ino,
+               os.stat(f"{setup.dir}/own/other-name.txt").st_ino)
+        expect(failures, "nothing left behind", [1, 4, 1], [len(os.listdir(f"{setup.dir}/{folder}"))
+                                                              for folder in ("shared", "own", "closed")])
+
+
+@case
+def ReadFollowsNoPlantedLink(failures):
+    # The kernel's protected-symlinks rule, which root's own link resolution must apply too, to
+    # every link on the way: in a sticky, world-writable folder a link is followed only when its
+    # owner is this user or the folder's owner.
+    other, folder_owner = 4242, 4343
+    rows = [  # the shared folder's mode, the link's owner, a link to a folder?, dangling?, followed?
+        (0o1777, other, False, False, False), (0o1777, other, False, True, False),
+        (0o1777, other, True, False, False), (0o1777, 0, False, False, True), (0o1777, 0, True, False, True),
+        (0o1777, folder_owner, False, True, True),
+        (0o1755, other, True, False, True),  # sticky, not shared
+        (0o777, other, False, False, True)]  # shared, not sticky
+    with Setup() as setup:
+        for mode, link_owner, to_folder, dangling, followed in rows:
+            work = tempfile.mkdtemp(dir=setup.dir)
+            shared, link = f"{work}/tmp", f"{work}/tmp/" + ("evil" if to_folder else "s.txt")
+            os.mkdir(shared)
+            os.mkdir(f"{work}/root")
+            os.chown(shared, folder_owner, folder_owner)
+            os.chmod(shared, mode)
+            if not dangling:
+                setup.write(f"{os.path.basename(work)}/root/s.txt", "root's own")
+            os.symlink(f"{work}/root" + ("" if to_folder else "/s.txt"), link)
+            os.lchown(link, link_owner, link_owner)
+            target = f"{shared}/evil/s.txt" if to_folder else link
+            status = setup.run("--read", f"{target},COM3")[0]
+            saved = open(f"{work}/root/s.txt").read() if os.path.exists(f"{work}/root/s.txt") else None
+            expect(failures, f"{oct(mode)} {link_owner} {to_folder} {dangling}",
+                   (0 if followed else 2, HEADER + "5d%;+?\n" if followed else None if dangling else "root's own",
+                    True, 1), (status, saved, os.path.islink(link), len(os.listdir(shared))))
+
+
+@case
 def ListPorts(failures):
     # --list-ports against a fake /dev and /sys, mounted over the real ones for the program alone,
     # run as a user without privileges: hostile names and USB strings, devices that are no reader's
@@ -338,12 +409,14 @@ def ListPorts(failures):
         dev, sys_, ports, shared = f"{tree}/dev", f"{tree}/sys", f"{tree}/home/.config/msrconfig/ports", f"{tree}/etc/msrconfig/ports"
         for folder in (f"{dev}/serial/by-id", f"{dev}/pts", ports, shared):
             os.makedirs(folder)
-        nodes = [("ttyUSB0", 188, 0, "tty"), ("ttyUSB1", 188, 1, "tty"), ("ttyACM0", 166, 0, "tty"),
-                 ("ttyS4", 4, 68, "tty"), ("ttyS5", 4, 69, "tty"), ("tty", 5, 0, "tty"), ("null", 1, 3, "mem"),
-                 ("pts/77", 136, 77, None)]  # sysfs does not list pseudo-terminals
-        for name, kind, number, subsystem in nodes:
-            os.mknod(f"{dev}/{name}", 0o666 | 0o20000, os.makedev(kind, number))
-            os.chmod(f"{dev}/{name}", 0o666)
+        # /dev/pts/77 is for root alone, /dev/ttyACM0 for group dialout; sysfs lists no pseudo-terminal.
+        nodes = [("ttyUSB0", 188, 0, "tty", 0o666), ("ttyUSB1", 188, 1, "tty", 0o666), ("ttyS4", 4, 68, "tty", 0o666),
+                 ("ttyACM0", 166, 0, "tty", 0o660), ("ttyS5", 4, 69, "tty", 0o666), ("tty", 5, 0, "tty", 0o666),
+                 ("null", 1, 3, "mem", 0o666), ("pts/77", 136, 77, None, 0o600)]
+        for name, kind, number, subsystem, mode in nodes:
+            os.mknod(f"{dev}/{name}", 0o20000, os.makedev(kind, number))
+            os.chown(f"{dev}/{name}", 0, 20 if name == "ttyACM0" else 0)
+            os.chmod(f"{dev}/{name}", mode)
             if subsystem:
                 os.makedirs(f"{sys_}/dev/char/{kind}:{number}")
                 os.symlink(f"../../../class/{subsystem}", f"{sys_}/dev/char/{kind}:{number}/subsystem")
@@ -361,9 +434,6 @@ def ListPorts(failures):
             os.symlink(f"../../../{device}/1.0/{name}", f"{sys_}/class/tty/{name}/device")
         os.symlink("../../ttyUSB0", f"{dev}/serial/by-id/usb-Tavlon_MSR_42-if00")
         os.symlink("../../ttyUSB1", f"{dev}/serial/by-id/usb-Evil\x1b[2J-if00")
-        os.chmod(f"{dev}/pts/77", 0o600)  # for root alone
-        os.chown(f"{dev}/ttyACM0", 0, 20)  # for group dialout
-        os.chmod(f"{dev}/ttyACM0", 0o660)
         for name, target in (("COM3", "/dev/pts/77"), ("COM13", "/dev/tty"), ("COM16", "/dev/null"),
                              ("COM19", "/nowhere"), ("COM9x", "/dev/ttyS5"), ("COM\x1b[2J", "/dev/ttyS4"),
                              ("COM\nX", "/dev/ttyACM0"), ("COM1234567", "/dev/ttyS4"), ("LPT1", "/dev/ttyS4"),

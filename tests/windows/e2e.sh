@@ -5,7 +5,8 @@
 # from the keyboard (Get and Commit on the wire; SCREENSHOT=file.png saves it after Get).
 # Usage, in a Wine session: tests/windows/e2e.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
-source "$(dirname "$0")/checks.sh"
+source "$(dirname "$0")/../checks.sh"
+: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
 linux=$(realpath "$1") windows=$(realpath "$2") root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 pids=()

@@ -6,7 +6,8 @@
 # Usage, in a Wine session, with the packages built and signed with CERTIFICATE:
 #   tests/windows/installer.sh WINDOWS_BUILD CERTIFICATE
 set -euo pipefail
-source "$(dirname "$0")/checks.sh"
+source "$(dirname "$0")/../checks.sh"
+: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
 windows=$(realpath "$1") cert=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

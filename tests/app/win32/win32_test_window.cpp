@@ -25,6 +25,16 @@ std::vector<HWND> Children(HWND parent) {
     return children;
 }
 
+std::vector<std::string> Entries(HWND list) {
+    std::vector<std::string> entries;
+    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+        wchar_t text[256] = L"";
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(Utf8(text));
+    }
+    return entries;
+}
+
 std::map<UINT_PTR, std::function<void()>> laterActions;
 
 void CALLBACK RunLater(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -118,16 +128,7 @@ class Win32TestWindow : public TestWindow {
                 order.push_back(GetDlgCtrlID(child));
         return order;
     }
-    std::vector<std::string> ListEntries(int id) override {
-        std::vector<std::string> entries;
-        const auto count = SendMessageA(Item(id), CB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            char text[256] = "";
-            SendMessageA(Item(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-            entries.push_back(text);
-        }
-        return entries;
-    }
+    std::vector<std::string> ListEntries(int id) override { return Entries(Item(id)); }
     std::string ListEntryToolTip(int id, int index) override {
         // The pointer on the entry in the dropped-down list, as a person moves it there.
         SendMessageW(Item(id), CB_SHOWDROPDOWN, TRUE, 0);
@@ -156,12 +157,7 @@ class Win32TestWindow : public TestWindow {
         Later(
             [&] {
                 HWND chooser = FindWindowW(L"#32770", L"Select");
-                HWND list = GetDlgItem(chooser, 0x470); // the file type list of the chooser
-                for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-                    wchar_t text[256] = L"";
-                    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-                    types.push_back(Utf8(text));
-                }
+                types = Entries(GetDlgItem(chooser, 0x470)); // the chooser's file type list
                 PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
             },
             500);

@@ -1,5 +1,4 @@
-# What the Windows test scripts share: named checks that count, and Windows paths for Wine.
-: "${WINEPREFIX:?run it in a Wine session (scripts/wine-session.sh), as scripts/test.sh does}"
+# What the test scripts share: named checks that count, and Windows paths for Wine.
 passed=0 failed=0
 check() { # NAME EXPECTED ACTUAL
   if [ "$2" == "$3" ]; then passed=$((passed + 1)); echo "ok   $1"
