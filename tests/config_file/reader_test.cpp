@@ -69,10 +69,7 @@ TEST(ConfigFileReader, ReadsAsTheFileWasAlwaysRead) {
 // Each sentinel is stored as its first byte, an empty one as a zero byte.
 TEST(ConfigFileWriter, StoresWhatLoadsBack) {
     TempDir dir;
-    ASSERT_EQ(WriteConfigurationFile(dir.File("c.txt"),
-                                     [] {
-                                         return ConfigFileContent{0xFF, {"%%", "", "\xA7", "?!"}};
-                                     }),
-              ConfigFileResult::Ok);
+    const auto content = [] { return ConfigFileContent{0xFF, {"%%", "", "\xA7", "?!"}}; };
+    ASSERT_EQ(WriteConfigurationFile(dir.File("c.txt"), content), ConfigFileResult::Ok);
     EXPECT_EQ(dir.Read("c.txt"), Header + TextLineEnd + std::string("ff%\0\xA7?", 6) + TextLineEnd);
 }
