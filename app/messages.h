@@ -21,6 +21,9 @@ inline const std::string KeepsDefaultConfiguration =
     "The MSR keeps using its default configuration until \"Use Custom Config\" is enabled.";
 inline const std::string ApplyFailed =
     "Error occurred while applying changes to the MSR configuration.";
+// --ensure: the reader's configuration could not be read back after the commit.
+inline const std::string ReadBackFailed =
+    "The MSR did not answer when its configuration was read back.";
 inline const std::string CommitFailed =
     "Error occurred while committing changes to the MSR configuration.";
 inline const std::string CannotOpenFile = "Error opening configuration file.";

@@ -48,6 +48,10 @@ class VerbRun {
         file = ConfigurationOf(content);
         return true;
     }
+    // The file loaded and the reader claimed: 0, else the run's status.
+    int LoadAndClaim(CMsrConfiguration& file) {
+        return !Load(file) ? ExitLoadFailed : !Claim() ? ExitNotClaimed : ExitOk;
+    }
     bool Claim() {
         Connection = ClaimMsr(App.BatchPort, App.BatchBaud, &Report.Failure);
         if (!Connection) {
@@ -103,10 +107,8 @@ int VerbRun::Read() {
 
 int VerbRun::Verify() {
     CMsrConfiguration file;
-    if (!Load(file))
-        return ExitLoadFailed;
-    if (!Claim())
-        return ExitNotClaimed;
+    if (const int failed = LoadAndClaim(file))
+        return failed;
     Connection.reset();
     const std::vector<CDifference> differences = Compare(*Report.Reader, file);
     if (!differences.empty())
@@ -117,10 +119,8 @@ int VerbRun::Verify() {
 
 int VerbRun::Ensure() {
     CMsrConfiguration file;
-    if (!Load(file))
-        return ExitLoadFailed;
-    if (!Claim())
-        return ExitNotClaimed;
+    if (const int failed = LoadAndClaim(file))
+        return failed;
     Report.Differences = Compare(*Report.Reader, file);
     if (Report.Differences.empty()) {
         Connection.reset();
@@ -139,8 +139,7 @@ int VerbRun::Ensure() {
     if (!committed)
         return ExitNotAccepted;
     if (!Connection->QueryConfiguration()) {
-        Error("The MSR did not answer when its configuration was read back.", App.ApplicationName,
-              Icon::None);
+        Error(Messages::ReadBackFailed, App.ApplicationName, Icon::None);
         return ExitNotAccepted;
     }
     const std::vector<CDifference> differences = Compare(Connection->Configuration, file);
