@@ -10,6 +10,7 @@ import fcntl
 import json
 import os
 import pathlib
+import re
 import shutil
 import signal
 import subprocess
@@ -19,6 +20,7 @@ import time
 
 build, version, only = os.path.abspath(sys.argv[1]), sys.argv[2], set(sys.argv[3:])
 MSRCONFIG, SIM = f"{build}/msrconfig", f"{build}/msr-sim"
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HEADER = "ZYN MSR Configuration File\n"
 ABOUT = "COM3 config.txt: "
 NOT_CLAIMED = ("Error!: The MSR has not been claimed by the application.  Please be sure the COM "
@@ -34,27 +36,34 @@ class Setup:
     def __init__(self, sim=(), file="5d%;+?"):
         self.dir = tempfile.mkdtemp(prefix="msrconfig-e2e-")
         os.chmod(self.dir, 0o755)  # for the other users some cases run as
-        self.ports, self.log, self.sim = self.dir, f"{self.dir}/sim.log", None
+        self.ports, self.sims = f"{self.dir}/ports", []
+        os.mkdir(self.ports)
         self.write("config.txt", HEADER + file + "\n")
         if sim is not None:
-            self.ports = f"{self.dir}/ports"
-            self.sim = subprocess.Popen([SIM, "--port-dir", self.ports, "--transcript", self.log, *sim])
-            assert self.wait_for("msr-sim: ", 10), "msr-sim did not start"
+            self.add_reader("COM3", *sim)
+
+    def add_reader(self, port, *options):
+        self.sims.append(subprocess.Popen([SIM, "--port-dir", self.ports, "--port", port, "--transcript",
+                                           self.log(port), *options]))
+        assert self.wait_for("msr-sim: ", 10, port), "msr-sim did not start"
+
+    def log(self, port):
+        return f"{self.dir}/{port}.log"
 
     def write(self, name, text):
         pathlib.Path(self.dir, name).write_text(text, encoding="latin-1")
 
-    def transcript(self):
-        return pathlib.Path(self.log).read_text(encoding="latin-1") if os.path.exists(self.log) else ""
+    def transcript(self, port="COM3"):
+        return pathlib.Path(self.log(port)).read_text(encoding="latin-1") if os.path.exists(self.log(port)) else ""
 
-    def wait_for(self, text, seconds=30):
+    def wait_for(self, text, seconds=30, port="COM3"):
         end = time.time() + seconds
-        while text not in self.transcript() and time.time() < end:
+        while text not in self.transcript(port) and time.time() < end:
             time.sleep(0.01)
-        return text in self.transcript()
+        return text in self.transcript(port)
 
-    def records(self):
-        return [line[3:] for line in self.transcript().splitlines() if line.startswith("<- ")]
+    def records(self, port="COM3"):
+        return [line[3:] for line in self.transcript(port).splitlines() if line.startswith("<- ")]
 
     def run(self, *args, program=MSRCONFIG, streams=None, user=None, groups=(), env=(), signal_at=None, timeout=120):
         # (status, output, errors, seconds) of a run in the folder, without a display. streams:
@@ -97,9 +106,9 @@ class Setup:
         return self
 
     def __exit__(self, *_):
-        if self.sim:
-            self.sim.terminate()
-            self.sim.wait(10)
+        for sim in self.sims:
+            sim.terminate()
+            sim.wait(10)
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
@@ -314,7 +323,7 @@ def ControllingTerminal(failures):
         for port in ("/dev/tty", "$(tty)"):
             for job in ("", "set -m; "):
                 # A shell on a terminal of its own (script's), printing what the terminal shows.
-                shell = (f"stty -g >before; ln -sf {port} COM16; {job}{MSRCONFIG} config.txt,COM16,9600 & "
+                shell = (f"stty -g >before; ln -sf {port} ports/COM16; {job}{MSRCONFIG} config.txt,COM16,9600 & "
                          "wait $!; echo status $?; stty -g | cmp -s before - && echo same; tty")
                 shown = setup.run("-qec", shell, "/dev/null", program="script", env={"SHELL": "/bin/sh"})[1]
                 name = shown.rstrip().rsplit("\n", 1)[-1].strip()
@@ -462,6 +471,36 @@ Serial devices without a COM name, each with the command that gives it one:
 """, ""), setup.run("-m", "sh", "-c", mounted, program="unshare",
                     env={"HOME": f"{tree}/home", "XDG_CONFIG_DIRS": f"relative:{tree}/etc",
                          "MSRCONFIG_PORT_DIR": ""})[:3])
+
+
+@case
+def FleetPlaybook(failures):
+    # The fleet guide's playbook on this machine: the first run writes the two readers that
+    # differ, the second writes nothing, a missing reader fails its host with the cause.
+    with Setup(sim=None) as setup:
+        for port, held in (("COM21", "41253B2B3F"), ("COM22", "01253B2B21"), ("COM23", "41253B2B21")):
+            setup.add_reader(port, "--config", held)  # the first holds the file's configuration
+
+        def play(*ports):
+            output = "".join(setup.run(
+                "-i", "localhost,", "-c", "local", "-e", "ansible_python_interpreter=/usr/bin/python3", "-e",
+                f"msr_file={setup.dir}/config.txt", "-e", f"msrconfig={MSRCONFIG}", "-e", f"msr_work={setup.dir}/host",
+                "-e", json.dumps({"msr_ports": ports}), f"{ROOT}/docs/fleet/provision.yml", program="ansible-playbook",
+                env={"ANSIBLE_NOCOLOR": "1", "ANSIBLE_RETRY_FILES_ENABLED": "0"})[1:3])
+            recap = re.search(r"ok=\d+ +changed=\d+ +unreachable=\d+ +failed=\d+", output)
+            return " ".join(recap.group().split()) if recap else output, output
+
+        def sets():
+            return [sum(record.startswith(":06") for record in setup.records(port)) for port in ("COM21", "COM22", "COM23")]
+
+        recap, output = play("COM21", "COM22", "COM23")
+        expect(failures, "first run: the two that differ changed", ("ok=5 changed=2 unreachable=0 failed=0", True, [0, 1, 1]),
+               (recap, "COM22: firmware SIM 1.00, changed" in output, sets()))
+        expect(failures, "second run: nothing changed, nothing written", ("ok=5 changed=0 unreachable=0 failed=0", [0, 1, 1]),
+               (play("COM21", "COM22", "COM23")[0], sets()))
+        recap, output = play("COM21", "COM24")
+        expect(failures, "a missing reader fails its host with the cause", ("ok=4 changed=0 unreachable=0 failed=1", True),
+               (recap, "COM24: not-claimed (no-device): " in output))
 
 
 def main():
