@@ -5,14 +5,11 @@
 //       ends with its exit status, or 999 when it has not ended within the seconds given
 //   win_probe version FILE    prints the version resource's texts, one "name=value" a line
 //   win_probe manifest FILE   prints the application manifest
-//   win_probe shortcut FILE   prints the program a shortcut (.lnk) starts
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
 #include <windows.h>
-// After windows.h:
-#include <shlobj.h>
 
 namespace {
 
@@ -75,29 +72,11 @@ int Manifest(const wchar_t* file) {
     return 0;
 }
 
-int Shortcut(const wchar_t* file) {
-    CoInitialize(nullptr);
-    IShellLinkW* link = nullptr;
-    IPersistFile* persist = nullptr;
-    wchar_t target[MAX_PATH] = L"";
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) ||
-        FAILED(persist->Load(file, STGM_READ)) ||
-        FAILED(link->GetPath(target, MAX_PATH, nullptr, 0)))
-        return 1;
-    std::printf("%ls\n", target);
-    return 0;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 2 ? argv[1] : L"";
     if (mode == L"hidden" && argc > 3)
         return Hidden(argc, argv);
-    return mode == L"version"    ? Version(argv[2])
-           : mode == L"manifest" ? Manifest(argv[2])
-           : mode == L"shortcut" ? Shortcut(argv[2])
-                                 : 998;
+    return mode == L"version" ? Version(argv[2]) : mode == L"manifest" ? Manifest(argv[2]) : 998;
 }
