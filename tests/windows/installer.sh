@@ -11,7 +11,16 @@ source "$(dirname "$0")/../checks.sh"
 windows=$(realpath "$1") cert=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-probe() { wine "$windows/win_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+carried() { # version|manifest FILE: the version resource's texts, or the application manifest
+  /usr/bin/python3 -c 'import pefile, sys
+pe = pefile.PE(sys.argv[2])
+if sys.argv[1] == "version":
+    for name, value in next(i for i in pe.FileInfo[0] if i.Key == b"StringFileInfo").StringTable[0].entries.items():
+        print(f"{name.decode()}={value.decode()}")
+else:
+    found = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24).directory.entries[0].directory.entries[0]
+    sys.stdout.write(pe.get_data(found.data.struct.OffsetToData, found.data.struct.Size).decode())' "$@"
+}
 signed() { osslsigncode verify -CAfile "$cert" -in "$1" >/dev/null 2>&1 && echo signed || echo unsigned; }
 version=$(sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' "$windows/../CMakeLists.txt")
 installer=$(ls "$windows"/msrconfig-*-win64.exe)
@@ -22,19 +31,20 @@ installed="$WINEPREFIX/drive_c/Program Files/msrconfig"
 unzip -q "$windows"/msrconfig-*-win64.zip -d "$work"
 for program in msrconfig.exe msrconfig.com; do
   check "$program: the manifest" "$(cat "$windows/app/win32/msrconfig.manifest")" \
-    "$(probe manifest "$work/$program")"
+    "$(carried manifest "$work/$program")"
   check "$program: the version resource" "CompanyName=msrconfig developers
 FileDescription=ZYN KVR MSR Configuration Utility$([ $program = msrconfig.com ] && echo ' (console)')
 FileVersion=$version
+InternalName=msrconfig
 LegalCopyright=$(grep -m1 '^Copyright' "$windows/../LICENSE")
 OriginalFilename=$program
 ProductName=msrconfig
-ProductVersion=$version" "$(probe version "$work/$program")"
+ProductVersion=$version" "$(carried version "$work/$program")"
   check "$program: stripped" "" "$(x86_64-w64-mingw32-objdump -h "$work/$program" | grep -o '\.debug_info' || true)"
   check "$program: signed" signed "$(signed "$work/$program")"
 done
 check "installer: signed" signed "$(signed "$installer")"
-check "installer: its version" "FileVersion=$version" "$(probe version "$installer" | grep FileVersion)"
+check "installer: its version" "FileVersion=$version" "$(carried version "$installer" | grep FileVersion)"
 
 wine "$installer" /S
 check "Add/Remove Programs entry" "ZYN KVR MSR Configuration Utility|$version|msrconfig developers|C:\\Program Files\\msrconfig\\msrconfig.exe|C:\\Program Files\\msrconfig|\"C:\\Program Files\\msrconfig\\Uninstall.exe\"|\"C:\\Program Files\\msrconfig\\Uninstall.exe\" /S _?=C:\\Program Files\\msrconfig|REG_DWORD 0x1|REG_DWORD 0x1" \
