@@ -1,9 +1,5 @@
-# The real programs end to end against the real simulator, the cases side by side: good and
-# bad readers, streams and signals (each ending in its log lines, message and exit status,
-# within the protocol's waits, with the reader released), the verbs for scripts, the command
-# line, the JSON record, --list-ports on a fake device tree, and the operator's own terminal
-# named as a port. Needs root (other users, device nodes, a mount namespace).
-# Usage: e2e.py BUILD_DIR VERSION [CASE...]
+# The real programs against the real simulator, the cases side by side. Needs root (other users,
+# device nodes, a mount namespace). Usage: e2e.py BUILD_DIR VERSION [CASE...]
 import concurrent.futures
 import difflib
 import fcntl
@@ -16,6 +12,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 build, version, only = os.path.abspath(sys.argv[1]), sys.argv[2], set(sys.argv[3:])
@@ -42,8 +39,8 @@ class Setup:
         if sim is not None:
             self.add_reader("COM3", *sim)
 
-    def add_reader(self, port, *options):
-        self.sims.append(subprocess.Popen([SIM, "--port-dir", self.ports, "--port", port, "--transcript",
+    def add_reader(self, port, *options, folder=None):
+        self.sims.append(subprocess.Popen([SIM, "--port-dir", folder or self.ports, "--port", port, "--transcript",
                                            self.log(port), *options]))
         assert self.wait_for("msr-sim: ", 10, port), "msr-sim did not start"
 
@@ -66,10 +63,8 @@ class Setup:
         return [line[3:] for line in self.transcript(port).splitlines() if line.startswith("<- ")]
 
     def run(self, *args, program=MSRCONFIG, streams=None, user=None, groups=(), env=(), signal_at=None, timeout=120):
-        # (status, output, errors, seconds) of a run in the folder, without a display. streams:
-        # None (captured), "merged" (as >log 2>&1 keeps them), "closed", "broken" (a pipe whose
-        # reading end is closed). signal_at: (signal, transcript text) sends it 300 ms after the
-        # text; seconds then count from the signal.
+        # (status, output, errors, seconds) without a display. streams: "merged" (>log 2>&1), "closed" or
+        # "broken" (nobody reads the pipe). signal_at (signal, text): 300 ms after the text; timed from there.
         argv = [program, *args]
         if streams == "closed":
             argv = ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv]
@@ -85,7 +80,7 @@ class Setup:
         start = time.time()
         child = subprocess.Popen(argv, cwd=self.dir, env=environment, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err, user=user, group=user,
-                                 extra_groups=list(groups) if user else None)
+                                 extra_groups=list(groups) if user else None, process_group=0)
         if streams == "broken":
             os.close(out)
         if signal_at:
@@ -95,8 +90,8 @@ class Setup:
             child.send_signal(signal_at[0])
         try:
             output, errors = child.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            child.kill()
+        except subprocess.TimeoutExpired:  # with whatever it started, which may hold the streams
+            os.killpg(child.pid, signal.SIGKILL)
             output, errors = child.communicate()
         status = child.returncode if child.returncode >= 0 else 1000
         return (status, *((b or b"").decode("utf-8", "backslashreplace") for b in (output, errors)),
@@ -126,7 +121,6 @@ def expect(failures, what, expected, actual):
         failures.append(f"{what}: expected {expected!r}, got {actual!r}\n{diff}")
 
 
-# The fault matrix.
 ENTERING = "Entering command mode...\n"
 TRIES = ENTERING * 10
 NO_ANSWER = "Failed to enter command mode.\nError restoring functional mode.\n"
@@ -196,8 +190,7 @@ fault("LogAsOneStream", ["--set-reject"], 4, ENTERING + SET_REJECTED, records=WH
 # Log lines must never reach the port, and a closed pipe must not end the run.
 fault("StreamsClosed", ["--set-reject"], 4, records=WHOLE_RUN, streams="closed")
 fault("StreamsABrokenPipe", ["--set-reject"], 4, records=WHOLE_RUN, streams="broken")
-# A signal that would end the process, sent during the commit's wait: the run ends through
-# its normal path, so the reader is still released.
+# A stop during the commit's wait ends the run through its normal path: the reader is released.
 for name in STOPS:
     number = getattr(signal, "SIG" + name)
     fault("SIG" + name, ["--commit-never"], 128 + number, ENTERING, seconds=(0, 3), records=WHOLE_RUN,
@@ -316,9 +309,8 @@ def CaptionsNameTheProgramAsCalled(failures):
 
 @case
 def ControllingTerminal(failures):
-    # The operator's own terminal named as a port, by /dev/tty or by its own name, with the run in
-    # the terminal's foreground or as a background job (where setting the line would stop it):
-    # refused like a missing port, the terminal left as it was and never written a record.
+    # The operator's terminal as a port, by either name, in the foreground or as a background job
+    # (where setting the line would stop it): refused like a missing port, the terminal untouched.
     with Setup(sim=None) as setup:
         for port in ("/dev/tty", "$(tty)"):
             for job in ("", "set -m; "):
@@ -335,9 +327,8 @@ def ControllingTerminal(failures):
 
 @case
 def ReadKeepsWhoMayUseTheFile(failures):
-    # --read saves as Save does: keeping the file's owner, group, mode (no set-user-ID bit),
-    # extended attributes and ACLs, and its other names; where a new file could not carry them,
-    # the old one is rewritten in place.
+    # --read saves as Save does: the file keeps owner, group, mode (no set-user-ID), ACLs, attributes
+    # and other names; where a new file could not carry them, the old one is rewritten in place.
     owner, member, group = 1234, 2345, 3456
     rows = [  # the file, who saves it; the folder's owner, group and mode; the file's; the mode kept
         ("shared/a.txt", member, owner, group, 0o775, owner, group, 0o664, 0o664),  # a group member, the owner's file
@@ -376,9 +367,8 @@ def ReadKeepsWhoMayUseTheFile(failures):
 
 @case
 def ReadFollowsNoPlantedLink(failures):
-    # The kernel's protected-symlinks rule, which root's own link resolution must apply too, to
-    # every link on the way: in a sticky, world-writable folder a link is followed only when its
-    # owner is this user or the folder's owner.
+    # The protected-symlinks rule, applied by root too: in a sticky, world-writable folder a link is
+    # followed only when it belongs to us or to the folder's owner.
     other, folder_owner = 4242, 4343
     rows = [  # the shared folder's mode, the link's owner, a link to a folder?, dangling?, followed?
         (0o1777, other, False, False, False), (0o1777, other, False, True, False),
@@ -408,11 +398,8 @@ def ReadFollowsNoPlantedLink(failures):
 
 @case
 def ListPorts(failures):
-    # --list-ports against a fake /dev and /sys, mounted over the real ones for the program alone,
-    # run as a user without privileges: hostile names and USB strings, devices that are no reader's
-    # line (the rule opening a port applies, tested there on the real devices; /dev/null and
-    # /dev/tty stand for them here), USB details, the user's and the system's port folders,
-    # devices the user may not open.
+    # A fake /dev and /sys mounted for the program alone, run without privileges: hostile names, devices
+    # that are no reader's line (/dev/null and /dev/tty for the rest), USB details, both port folders.
     with Setup(sim=None) as setup:
         tree = setup.dir
         dev, sys_, ports, shared = f"{tree}/dev", f"{tree}/sys", f"{tree}/home/.config/msrconfig/ports", f"{tree}/etc/msrconfig/ports"
@@ -475,8 +462,7 @@ Serial devices without a COM name, each with the command that gives it one:
 
 @case
 def FleetPlaybook(failures):
-    # The fleet guide's playbook on this machine: the first run writes the two readers that
-    # differ, the second writes nothing, a missing reader fails its host with the cause.
+    # The fleet guide's playbook: it writes only readers that differ; a missing one fails its host.
     with Setup(sim=None) as setup:
         for port, held in (("COM21", "41253B2B3F"), ("COM22", "01253B2B21"), ("COM23", "41253B2B21")):
             setup.add_reader(port, "--config", held)  # the first holds the file's configuration
@@ -503,11 +489,103 @@ def FleetPlaybook(failures):
                (recap, "COM24: not-claimed (no-device): " in output))
 
 
+# The Windows programs in MSRCONFIG_WINDOWS_BUILD, run instead of the cases above in a Wine session
+# (scripts/wine-session.sh), one at a time as they share the prefix's COM3.
+WINDOWS = os.environ.get("MSRCONFIG_WINDOWS_BUILD") and os.path.abspath(os.environ["MSRCONFIG_WINDOWS_BUILD"])
+
+
+def dos(path):
+    return "Z:" + os.path.realpath(path).replace("/", "\\")
+
+
+class WineSetup(Setup):
+    # config.txt with an 8-bit end sentinel, and a reader on the prefix's COM3.
+    def __init__(self):
+        super().__init__(None, "5d%;+\xa7")
+        self.add_reader("com3", folder=os.environ["WINEPREFIX"] + "/dosdevices")
+
+    def wine(self, *args, program="msrconfig.exe", env=(), **run):
+        # A Windows program's run (cmd's, or one of the build's), with its lines ended as on Unix.
+        status, out, err, _ = self.run(program if program == "cmd" else f"{WINDOWS}/{program}", *args,
+                                       program="wine", env={"DISPLAY": os.environ["DISPLAY"], **dict(env)}, **run)
+        return status, out.replace("\r", ""), err.replace("\r", "")
+
+    def runs(self, count):  # the records of each run so far, when each is a whole run
+        records = self.records("com3")
+        return records == [ENTER, QUERY, ":060000110141253b2ba775", COMMIT, RELEASE] * count or records
+
+
+@case
+def WindowsBatchRuns(failures):
+    # The program, and its console twin as cmd picks it for "msrconfig": it waits, so the log lines
+    # come before the status. Paths as scripts give them: non-ASCII, or in quotation marks.
+    with WineSetup() as setup:
+        status, out, err = setup.wine(dos(f"{setup.dir}/config.txt") + ",COM3,19200")
+        expect(failures, "msrconfig.exe", (0, ENTERING, True), (status, out + err, setup.runs(1)))
+        for name in ("my settings.txt", "\u4e2d\u6587.txt"):
+            shutil.copy(f"{setup.dir}/config.txt", f"{setup.dir}/{name}")
+        for count, batch in enumerate((dos(f"{setup.dir}/config.txt") + ",COM3,19200",
+                                       f'"{dos(setup.dir)}\\my settings.txt",COM3',
+                                       f'"{dos(setup.dir)}\\my settings.txt,COM3,19200"'), 2):
+            # In a script of its own: Wine would escape the quotation marks of an argument.
+            setup.write("twin.cmd", f"@echo off\r\ncd /d {dos(WINDOWS)}\r\nmsrconfig {batch}\r\n"
+                        "echo status %ERRORLEVEL%\r\n")
+            expect(failures, batch, (ENTERING + "status 0\n", True),
+                   (setup.wine("/c", dos(f"{setup.dir}/twin.cmd"), program="cmd", streams="merged")[1],
+                    setup.runs(count)))
+        expect(failures, "a non-ASCII path", (0, True),
+               (setup.wine(dos(f"{setup.dir}/\u4e2d\u6587.txt"), program="msrconfig.com")[0], setup.runs(5)))
+
+
+@case
+def WindowsMissingPort(failures):
+    # COM4 does not exist: ten attempts, then the box, which waits for the user.
+    with WineSetup() as setup:
+        person = threading.Thread(target=subprocess.run, args=(
+            "xdotool windowfocus --sync $(xdotool search --sync --onlyvisible --name '^Error!$' | head -n 1) "
+            "key Return",), kwargs={"shell": True})
+        person.start()
+        expect(failures, "run", (3, "", "Error opening com port : 4\nError restoring functional mode.\n" * 10
+                                 + "No MSR claimed on COM4 (no-device): COM4: File not found.\n"),
+               setup.wine(dos(f"{setup.dir}/config.txt") + ",COM4,19200"))
+        person.join()
+
+
+@case
+def WindowsHiddenStation(failures):
+    # In a window station nobody sees, no box waits and the reader is still released.
+    with WineSetup() as setup:
+        setup.write("default.txt", HEADER + "1c%;+?\n")  # custom configuration off
+        expect(failures, "statuses", [2, 3, 0], [setup.wine(
+            "hidden", "60", f"{WINDOWS}/msrconfig.exe", dos(f"{setup.dir}/{file}") + "," + port,
+            program="win_probe.exe")[0] for file, port in (("missing.txt", "COM3"), ("config.txt", "COM4"),
+                                                            ("default.txt", "COM3"))])
+        expect(failures, "released", [RELEASE], setup.records("com3")[-1:])
+
+
+@case
+def WindowsFleetScripts(failures):
+    # The fleet guide's detection and remediation scripts under Wine's cmd, with a file that differs.
+    with WineSetup() as setup:
+        setup.write("other.txt", HEADER + OTHER_FILE + "\n")
+
+        def fleet(script):
+            return setup.wine("/c", dos(f"{ROOT}/docs/fleet/windows/{script}"), program="cmd", env={
+                "MSR_FILE": dos(f"{setup.dir}/other.txt"), "MSR_PORT": "COM3",
+                "MSRCONFIG": dos(f"{WINDOWS}/msrconfig.com")})[:2]
+        about = ENTERING + f"COM3 {dos(setup.dir)}\\other.txt: "
+        expect(failures, "detect, remediate, detect, remediate",
+               [(0, ""), (0, about + "changed\n"), (0, "COM3 holds the prepared configuration\n"), (0, about + "unchanged\n")],
+               [fleet(script) for script in ("detect.cmd", "remediate.cmd", "detect.cmd", "remediate.cmd")])
+        expect(failures, "written once", 1, sum(record.startswith(":06") for record in setup.records("com3")))
+
+
 def main():
     if os.geteuid() != 0:
         print("e2e.py needs root: other users, device nodes and a mount namespace")
         return 1
-    chosen = {name: check for name, check in cases.items() if not only or name in only}
+    chosen = {name: check for name, check in cases.items()
+              if name.startswith("Windows") == bool(WINDOWS) and (not only or name in only)}
     failed = 0
 
     def run(name):
@@ -518,7 +596,7 @@ def main():
             failures.append(f"{type(error).__name__}: {error}")
         return name, failures
 
-    with concurrent.futures.ThreadPoolExecutor(max_workers=12) as pool:
+    with concurrent.futures.ThreadPoolExecutor(max_workers=1 if WINDOWS else 12) as pool:
         for name, failures in pool.map(run, chosen):
             failed += bool(failures)
             print(("FAIL " if failures else "ok   ") + name + "".join("\n  " + f for f in failures), flush=True)
