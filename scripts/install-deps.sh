@@ -20,7 +20,7 @@ test_packages=(
   ansible-core # the fleet guide's playbook
   time # the benchmark's memory figures
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis
-  osslsigncode openssl unzip python3-pefile # signing and checking the Windows packages
+  osslsigncode openssl python3-pefile # signing and checking the Windows packages
 )
 
 packages=("${run_packages[@]}")

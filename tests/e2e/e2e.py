@@ -3,6 +3,7 @@
 import concurrent.futures
 import difflib
 import fcntl
+import glob
 import json
 import os
 import pathlib
@@ -25,6 +26,13 @@ NOT_CLAIMED = ("Error!: The MSR has not been claimed by the application.  Please
 STOPS = ("HUP", "INT", "QUIT", "TERM", "USR1", "USR2", "ALRM", "PROF", "VTALRM", "XCPU", "XFSZ")
 for name in STOPS:  # the programs start as a shell starts them, whatever the runner ignores
     signal.signal(getattr(signal, "SIG" + name), signal.SIG_DFL)
+
+
+def until(condition, seconds):
+    end = time.time() + seconds
+    while not condition() and time.time() < end:
+        time.sleep(0.01)
+    return condition()
 
 
 class Setup:
@@ -54,10 +62,7 @@ class Setup:
         return pathlib.Path(self.log(port)).read_text(encoding="latin-1") if os.path.exists(self.log(port)) else ""
 
     def wait_for(self, text, seconds=30, port="COM3"):
-        end = time.time() + seconds
-        while text not in self.transcript(port) and time.time() < end:
-            time.sleep(0.01)
-        return text in self.transcript(port)
+        return until(lambda: text in self.transcript(port), seconds)
 
     def records(self, port="COM3"):
         return [line[3:] for line in self.transcript(port).splitlines() if line.startswith("<- ")]
@@ -500,13 +505,14 @@ def dos(path):
 
 class WineSetup(Setup):
     # config.txt with an 8-bit end sentinel, and a reader on the prefix's COM3.
-    def __init__(self):
+    def __init__(self, reader=True):
         super().__init__(None, "5d%;+\xa7")
-        self.add_reader("com3", folder=os.environ["WINEPREFIX"] + "/dosdevices")
+        if reader:
+            self.add_reader("com3", folder=os.environ["WINEPREFIX"] + "/dosdevices")
 
     def wine(self, *args, program="msrconfig.exe", env=(), **run):
-        # A Windows program's run (cmd's, or one of the build's), with its lines ended as on Unix.
-        status, out, err, _ = self.run(program if program == "cmd" else f"{WINDOWS}/{program}", *args,
+        # A Windows program's run (Wine's own, or one of the build's), with its lines ended as on Unix.
+        status, out, err, _ = self.run(program if "." not in program else f"{WINDOWS}/{program}", *args,
                                        program="wine", env={"DISPLAY": os.environ["DISPLAY"], **dict(env)}, **run)
         return status, out.replace("\r", ""), err.replace("\r", "")
 
@@ -578,6 +584,78 @@ def WindowsFleetScripts(failures):
                [(0, ""), (0, about + "changed\n"), (0, "COM3 holds the prepared configuration\n"), (0, about + "unchanged\n")],
                [fleet(script) for script in ("detect.cmd", "remediate.cmd", "detect.cmd", "remediate.cmd")])
         expect(failures, "written once", 1, sum(record.startswith(":06") for record in setup.records("com3")))
+
+
+@case
+def WindowsPackages(failures):
+    # As an administrator meets them, signed with MSRCONFIG_SIGN_CERT: what the files carry, the
+    # Add/Remove Programs and Start-menu entries, an upgrade, refusals while msrconfig runs, a quiet
+    # uninstall that returns once the files are gone.
+    import pefile
+    installer = os.path.basename(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.exe")))
+    folder, place = f"{os.environ['WINEPREFIX']}/drive_c/Program Files/msrconfig", "C:\\Program Files\\msrconfig"
+    key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\msrconfig"
+
+    def carried(path):  # the version resource's texts, the manifest, signed?, stripped?
+        pe = pefile.PE(path)
+        texts = next(i for i in pe.FileInfo[0] if i.Key == b"StringFileInfo").StringTable[0].entries
+        manifest = [e.directory.entries[0].directory.entries[0].data.struct
+                    for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24]
+        return ({k.decode(): v.decode() for k, v in texts.items()},
+                manifest and pe.get_data(manifest[0].OffsetToData, manifest[0].Size).decode(),
+                subprocess.run(["osslsigncode", "verify", "-CAfile", os.environ["MSRCONFIG_SIGN_CERT"], "-in", path],
+                               capture_output=True).returncode == 0,
+                b".debug_info" not in subprocess.run(["x86_64-w64-mingw32-objdump", "-h", path], capture_output=True).stdout)
+
+    def entry():  # the Add/Remove Programs entry's values
+        return dict(re.findall(r"^ +(\w+) +REG_\w+ +(.*)$", setup.wine("query", key, program="reg")[1], re.M))
+
+    def detached(*argv):  # a status; what the run starts may outlive it
+        return subprocess.run(["wine", *argv], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
+    def running():
+        return subprocess.run(["pgrep", "-f", r"msrconfig\\msrconfig\.exe"], capture_output=True).returncode == 0
+
+    with WineSetup(reader=False) as setup:
+        shutil.unpack_archive(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip")), setup.dir)
+        for program, description in (("msrconfig.exe", ""), ("msrconfig.com", " (console)")):
+            expect(failures, program, ({
+                "CompanyName": "msrconfig developers", "FileDescription": "ZYN KVR MSR Configuration Utility" + description,
+                "FileVersion": version, "InternalName": "msrconfig", "LegalCopyright": re.search(r"^Copyright.*", open(
+                f"{ROOT}/LICENSE").read(), re.M).group(), "OriginalFilename": program, "ProductName": "msrconfig", "ProductVersion": version},
+                open(f"{WINDOWS}/app/win32/msrconfig.manifest").read(), True, True), carried(f"{setup.dir}/{program}"))
+        texts, _, signed, _ = carried(f"{WINDOWS}/{installer}")
+        expect(failures, "installer", (version, True), (texts["FileVersion"], signed))
+        detached(f"{WINDOWS}/{installer}", "/S")
+        size = sum(os.path.getsize(f"{top}/{name}") for top, _, names in os.walk(folder) for name in names)
+        expect(failures, "Add/Remove Programs entry", {
+            "DisplayName": "ZYN KVR MSR Configuration Utility", "DisplayVersion": version, "Publisher":
+            "msrconfig developers", "DisplayIcon": place + "\\msrconfig.exe", "InstallLocation": place,
+            "UninstallString": f'"{place}\\Uninstall.exe"', "QuietUninstallString": f'"{place}\\Uninstall.exe" /S _?={place}',
+            "NoModify": "0x1", "NoRepair": "0x1", "EstimatedSize": hex(size // 1024)}, entry())
+        expect(failures, "uninstaller: signed", True, carried(f"{folder}/Uninstall.exe")[2])
+        detached("reg", "add", key, "/v", "DisplayVersion", "/d", "0.9.0", "/f")  # as an older one left it
+        detached(f"{WINDOWS}/{installer}", "/S")
+        expect(failures, "an upgrade in place keeps one entry", (1, version), (setup.wine(
+            "query", key.rsplit("\\", 1)[0], program="reg")[1].count("msrconfig"), entry()["DisplayVersion"]))
+        # The Start-menu entry starts the installed program, as a person does.
+        detached("start", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\"
+                 "ZYN KVR MSR Configuration Utility.lnk")
+        window = subprocess.run("timeout 60 xdotool search --sync --onlyvisible --name '^ZYN KVR MSR Configuration "
+                                "Utility$' | head -n 1", shell=True, capture_output=True, text=True).stdout.strip()
+        expect(failures, "Start-menu entry starts the installed program", True, running())
+        expect(failures, "install refused while msrconfig runs", 2, detached(f"{WINDOWS}/{installer}", "/S"))
+        # As a deployment tool runs it; in a script of its own, since Wine would escape its quotes.
+        setup.write("quiet.cmd", f"@echo off\r\n{entry()['QuietUninstallString']}\r\nexit /b %errorlevel%\r\n")
+        expect(failures, "uninstall refused while msrconfig runs", (2, True),
+               (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")), os.path.exists(f"{folder}/msrconfig.exe")))
+        subprocess.run(["xdotool", "windowfocus", "--sync", window, "key", "Escape"])
+        until(lambda: not running(), 30)
+        expect(failures, "a quiet uninstall returns once the program's files are gone", (0, []),
+               (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")),
+                [name for name in os.listdir(folder) if name != "Uninstall.exe"]))
+        expect(failures, "the uninstaller, the folder and the entry follow", (True, {}),
+               (until(lambda: not os.path.exists(folder), 10), entry()))
 
 
 def main():
