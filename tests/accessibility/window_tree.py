@@ -1,6 +1,6 @@
-# The real window as a screen reader meets it, through AT-SPI: every control of the layout table
-# with its role, its name (a field or list by its label), its tooltip as description, inside its
-# group box, and the focus shown at the start. Needs a session bus and a display (as ctest runs it).
+# The real window as a screen reader meets it, through AT-SPI: every control of the layout table with
+# its role, its name (a field or list by its label), its tooltip as description, inside its group box;
+# the focus shown at the start; Get run from the keyboard alone. Needs a session bus and a display.
 # Usage: window_tree.py BUILD_DIR LAYOUT_TABLE
 import os
 import subprocess
@@ -45,6 +45,8 @@ labels = [(text, int(y)) for ident, kind, _, y, _, _, text, _ in rows if kind ==
 ports = tempfile.mkdtemp()
 environment = dict(os.environ, MSRCONFIG_PORT_DIR=ports, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 environment.pop("QT_QPA_PLATFORM", None)
+sim = subprocess.Popen([f"{build}/msr-sim", "--port-dir", ports, "--quiet"])
+time.sleep(0.5)
 program = subprocess.Popen([f"{build}/msrconfig"], env=environment)
 try:
     app = wait_for(lambda: next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "msrconfig"), None))
@@ -76,9 +78,18 @@ try:
     first = next(n for n in nodes if n.name == "Raw Data Mode(AAMVA Mode)")
     check("the focus at the start", True,
           bool(wait_for(lambda: first.getState().contains(pyatspi.STATE_FOCUSED), 5)))
+    # Get from the keyboard: eight Tabs from the first check box, then Space.
+    subprocess.run(["xdotool", "key", "--delay", "60"] + ["Tab"] * 8 + ["space"], check=True)
+    check("Get from the keyboard: the firmware shown", True,
+          bool(wait_for(lambda: [n for n in walk(window) if n.name == "SIM 1.00"], 10)))
+    checked = [n.name for n in walk(window)
+               if n.getRoleName() == "check box" and n.getState().contains(pyatspi.STATE_CHECKED)]
+    check("Get from the keyboard: the options shown", ["Carriage Return Enabled", "Track 1 Enabled",
+          "Track 2 Enabled", "Track 3 Enabled", "Use Custom Config"], checked)
 finally:
-    program.terminate()
-    program.wait(10)
+    for process in (program, sim):
+        process.terminate()
+        process.wait(10)
 
 for failure in failures:
     print("FAIL", failure)
