@@ -11,12 +11,9 @@
 #endif
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace {
 
@@ -86,16 +83,8 @@ TEST(Operations, StopSignalsCloseBoxesAndWithdrawSaves) {
     w.Dialogs.Real = platform.get();
     w.App.BatchMode = 1;
     w.App.BatchFile = dir.File("missing.txt");
-    std::atomic<bool> showing{false};
-    w.Dialogs.WhileShowing = [&] { showing = true; };
-    std::thread signaller([&] {
-        while (!showing)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the box is up
-        std::raise(SIGTERM);
-    });
+    w.Ui->Later([] { std::raise(SIGTERM); }, 500);   // while the box is up
     EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel); // would wait for a person otherwise
-    signaller.join();
     EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
     EXPECT_FALSE(w.Ui->IsShown());
     EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
