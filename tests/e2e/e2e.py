@@ -488,6 +488,69 @@ def FleetPlaybook(failures):
                (recap, "COM24: not-claimed (no-device): " in output))
 
 
+@case
+def AccessibleWindow(failures):
+    # The window as a screen reader meets it, through AT-SPI: each control of the layout table with its role,
+    # its name (a field or list by its label), its tooltip as description, inside its group box; the focus
+    # shown at the start; Get run from the keyboard alone.
+    import pyatspi
+
+    def walk(node):
+        yield node
+        for child in filter(None, node):
+            yield from walk(child)
+
+    def labelled_by(node):
+        return [r.getTarget(0).name for r in node.getRelationSet() if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
+
+    # The table's lines: id, kind, x, y, width, height, text, tooltip; the labels have no id.
+    rows = [(line.rstrip("\n").split("\t") + ["", ""])[:8] for line in open(f"{ROOT}/resources/main_window.layout")
+            if not line.startswith(("#", "window"))]
+    labels = [(text, int(y)) for ident, kind, _, y, _, _, text, _ in rows if kind == "label" and ident == "-"]
+    roles = {"check": "check box", "button": "push button", "edit": "text", "list": "combo box",
+             "sorted-list": "combo box", "label": "label"}
+    with Setup() as setup:
+        program = subprocess.Popen([MSRCONFIG], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env={**{k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"},
+                                   "MSRCONFIG_PORT_DIR": setup.ports, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+        try:
+            app = until(lambda: next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "msrconfig"), None), 15)
+            window = until(lambda: app and next((n for n in walk(app) if n.getRoleName() == "dialog"), None), 15)
+            nodes = list(walk(window))
+            expect(failures, "the window's name", "ZYN KVR MSR Configuration Utility", window.name)
+            for ident, kind, _, y, _, _, text, tip in (row for row in rows if row[0] != "-"):
+                # A field, list or value is named by the label on its row, as a person reads it.
+                beside = [t for t, ly in labels if abs(ly - int(y)) <= 2] + [""]
+                name = text if kind in ("check", "button") else beside[0].rstrip(" :")
+                matches = [n for n in nodes if n.getRoleName() == roles[kind] and
+                           (beside[0] in labelled_by(n) if kind == "label" else n.name == name)]
+                expect(failures, f"{ident} ({kind} {name!r}) found", 1, len(matches))
+                for node in matches[:1]:
+                    if ident == "1019":  # the port list describes its entry: where it leads
+                        expect(failures, "1019: description", True, " leads to " in node.description)
+                    else:
+                        expect(failures, f"{ident}: description", tip.replace("\\n", "\n"), node.description)
+                    if kind in ("edit", "list", "sorted-list"):
+                        expect(failures, f"{ident}: labelled by {beside[0]!r}", True, beside[0] in labelled_by(node))
+                    expect(failures, f"{ident}: inside a group box", True, any(
+                        g.getRoleName() == "panel" and node in list(walk(g))[1:] for g in nodes))
+            first = next(n for n in nodes if n.name == "Raw Data Mode(AAMVA Mode)")
+            expect(failures, "the focus at the start", True,
+                   until(lambda: first.getState().contains(pyatspi.STATE_FOCUSED), 5))
+            # Get from the keyboard: eight Tabs from the first check box, then Space.
+            subprocess.run(["xdotool", "key", "--delay", "60"] + ["Tab"] * 8 + ["space"], check=True)
+            expected = ["Carriage Return Enabled", "SIM 1.00", "Track 1 Enabled", "Track 2 Enabled", "Track 3 Enabled",
+                        "Use Custom Config"]  # the options and the firmware the reader has
+
+            def shown():
+                return sorted(n.name for n in walk(window) if n.name == "SIM 1.00" or n.getRoleName() == "check box"
+                              and n.getState().contains(pyatspi.STATE_CHECKED))
+            until(lambda: shown() == expected, 10)
+            expect(failures, "Get from the keyboard", expected, shown())
+        finally:
+            program.terminate()
+            program.wait(10)
+
+
 # The Windows programs in MSRCONFIG_WINDOWS_BUILD, run instead of the cases above in a Wine session
 # (scripts/wine-session.sh), one at a time as they share the prefix's COM3.
 WINDOWS = os.environ.get("MSRCONFIG_WINDOWS_BUILD") and os.path.abspath(os.environ["MSRCONFIG_WINDOWS_BUILD"])
@@ -653,6 +716,9 @@ def WindowsPackages(failures):
 
 
 def main():
+    if not WINDOWS and "DBUS_SESSION_BUS_ADDRESS" not in os.environ:  # the accessible window's bus and display
+        os.execvp("dbus-run-session", ["dbus-run-session", "--", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
+                                       "/usr/bin/python3", *sys.argv])
     if os.geteuid() != 0:
         print("e2e.py needs root: other users, device nodes and a mount namespace")
         return 1
