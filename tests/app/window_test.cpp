@@ -9,22 +9,20 @@ using Texts = std::vector<std::string>;
 TEST(MainWindow, ControlsTextsAndStartState) {
     Window w;
     EXPECT_EQ(w.Ui->Caption(), "ZYN KVR MSR Configuration Utility");
+    // clang-format off
     const std::pair<int, const char*> captions[] = {
-        {1001, "Raw Data Mode(AAMVA Mode)"}, {1002, "Carriage Return Enabled"},
-        {1003, "Track 1 Enabled"},           {1004, "Track 2 Enabled"},
-        {1005, "Track 3 Enabled"},           {1006, "Strip Sentinels"},
-        {1007, "Use Custom Config"},         {1008, "Hide Error Tracks"},
-        {1009, "Get Current MSR Config"},    {1010, "Commit Config"},
-        {1011, "Save Current Settings"},     {1012, "Load Saved Config"}};
+        {1001, "Raw Data Mode(AAMVA Mode)"}, {1002, "Carriage Return Enabled"}, {1003, "Track 1 Enabled"},
+        {1004, "Track 2 Enabled"}, {1005, "Track 3 Enabled"}, {1006, "Strip Sentinels"}, {1007, "Use Custom Config"},
+        {1008, "Hide Error Tracks"}, {1009, "Get Current MSR Config"}, {1010, "Commit Config"},
+        {1011, "Save Current Settings"}, {1012, "Load Saved Config"}};
     for (auto [id, text] : captions)
         EXPECT_EQ(w.Controls().Text(id), text) << id;
-    EXPECT_EQ(w.Ui->StaticTexts(),
-              (Texts{"Baud Rate", "COM Port", "Configuration File Operations", "End Sentinel",
-                     "Firmware Revision : ", "MSR Communication Parameters",
-                     "MSR Configuration Parameters", "Start Sentinel(Track 1)",
-                     "Start Sentinel(Track 2)", "Start Sentinel(Track 3)"}));
-    EXPECT_EQ(w.Ui->ListEntries(IDC_PORT), (Texts{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
-                                                  "COM7", "COM8", "COM9", "COM10", "COM11"}));
+    EXPECT_EQ(w.Ui->StaticTexts(), (Texts{"Baud Rate", "COM Port", "Configuration File Operations", "End Sentinel",
+        "Firmware Revision : ", "MSR Communication Parameters", "MSR Configuration Parameters",
+        "Start Sentinel(Track 1)", "Start Sentinel(Track 2)", "Start Sentinel(Track 3)"}));
+    EXPECT_EQ(w.Ui->ListEntries(IDC_PORT), (Texts{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8",
+        "COM9", "COM10", "COM11"}));
+    // clang-format on
     EXPECT_EQ(w.Ui->ListEntries(IDC_BAUD), (Texts{"19200", "38400", "9600"}));
     EXPECT_EQ(w.Controls().SelectedListText(IDC_PORT), "COM3");
     EXPECT_EQ(w.Controls().SelectedListText(IDC_BAUD), "19200");

@@ -308,8 +308,7 @@ def CaptionsNameTheProgramAsCalled(failures):
 
 @case
 def ControllingTerminal(failures):
-    # The operator's terminal as a port, by either name, in the foreground or as a background job
-    # (where setting the line would stop it): refused like a missing port, the terminal untouched.
+    # By either name, also from a background job (where setting the line would stop it): refused, untouched.
     with Setup(sim=None) as setup:
         for port in ("/dev/tty", "$(tty)"):
             for job in ("", "set -m; "):
@@ -326,8 +325,7 @@ def ControllingTerminal(failures):
 
 @case
 def ReadKeepsWhoMayUseTheFile(failures):
-    # --read saves as Save does: the file keeps owner, group, mode (no set-user-ID), ACLs, attributes
-    # and other names; where a new file could not carry them, the old one is rewritten in place.
+    # As Save does; where a new file could not keep who may use it, the old one is rewritten in place.
     owner, member, group = 1234, 2345, 3456
     rows = [  # the file, who saves it; the folder's owner, group and mode; the file's; the mode kept
         ("shared/a.txt", member, owner, group, 0o775, owner, group, 0o664, 0o664),  # a group member, the owner's file
@@ -366,8 +364,7 @@ def ReadKeepsWhoMayUseTheFile(failures):
 
 @case
 def ReadFollowsNoPlantedLink(failures):
-    # The protected-symlinks rule, applied by root too: in a sticky, world-writable folder a link is
-    # followed only when it belongs to us or to the folder's owner.
+    # The protected-symlinks rule, which a save resolving links itself applies to every link on the way.
     other, folder_owner = 4242, 4343
     rows = [  # the shared folder's mode, the link's owner, a link to a folder?, dangling?, followed?
         (0o1777, other, False, False, False), (0o1777, other, False, True, False),
@@ -397,8 +394,7 @@ def ReadFollowsNoPlantedLink(failures):
 
 @case
 def ListPorts(failures):
-    # A fake /dev and /sys mounted for the program alone, run without privileges: hostile names, devices
-    # that are no reader's line (/dev/null and /dev/tty for the rest), USB details, both port folders.
+    # A fake /dev and /sys mounted for the program alone, which runs without privileges.
     with Setup(sim=None) as setup:
         tree = setup.dir
         dev, sys_, ports, shared = f"{tree}/dev", f"{tree}/sys", f"{tree}/home/.config/msrconfig/ports", f"{tree}/etc/msrconfig/ports"
@@ -490,9 +486,7 @@ def FleetPlaybook(failures):
 
 @case
 def AccessibleWindow(failures):
-    # The window as a screen reader meets it, through AT-SPI: each control of the layout table with its role,
-    # its name (a field or list by its label), its tooltip as description, inside its group box; the focus
-    # shown at the start; Get run from the keyboard alone.
+    # The window as a screen reader meets it, through AT-SPI, against the layout table; Get by keyboard alone.
     import pyatspi
 
     def walk(node):
@@ -536,7 +530,6 @@ def AccessibleWindow(failures):
             first = next(n for n in nodes if n.name == "Raw Data Mode(AAMVA Mode)")
             expect(failures, "the focus at the start", True,
                    until(lambda: first.getState().contains(pyatspi.STATE_FOCUSED), 5))
-            # Get from the keyboard: eight Tabs from the first check box, then Space.
             subprocess.run(["xdotool", "key", "--delay", "60"] + ["Tab"] * 8 + ["space"], check=True)
             expected = ["Carriage Return Enabled", "SIM 1.00", "Track 1 Enabled", "Track 2 Enabled", "Track 3 Enabled",
                         "Use Custom Config"]  # the options and the firmware the reader has
@@ -551,8 +544,7 @@ def AccessibleWindow(failures):
             program.wait(10)
 
 
-# The Windows programs in MSRCONFIG_WINDOWS_BUILD, run instead of the cases above in a Wine session
-# (scripts/wine-session.sh), one at a time as they share the prefix's COM3.
+# With MSRCONFIG_WINDOWS_BUILD in a Wine session, only these run, one at a time: they share COM3.
 WINDOWS = os.environ.get("MSRCONFIG_WINDOWS_BUILD") and os.path.abspath(os.environ["MSRCONFIG_WINDOWS_BUILD"])
 
 
@@ -580,8 +572,7 @@ class WineSetup(Setup):
 
 @case
 def WindowsBatchRuns(failures):
-    # The program, and its console twin as cmd picks it for "msrconfig": it waits, so the log lines
-    # come before the status. Paths as scripts give them: non-ASCII, or in quotation marks.
+    # The console twin waits, so its log lines come before the status. Paths as scripts give them.
     with WineSetup() as setup:
         status, out, err = setup.wine(dos(f"{setup.dir}/config.txt") + ",COM3,19200")
         expect(failures, "msrconfig.exe", (0, ENTERING, True), (status, out + err, setup.runs(1)))
@@ -602,7 +593,7 @@ def WindowsBatchRuns(failures):
 
 @case
 def WindowsMissingPort(failures):
-    # COM4 does not exist: ten attempts, then the box, which waits for the user.
+    # No COM4: ten attempts, then the box, which waits for a person.
     with WineSetup() as setup:
         person = threading.Thread(target=subprocess.run, args=(
             "xdotool windowfocus --sync $(xdotool search --sync --onlyvisible --name '^Error!$' | head -n 1) "
@@ -645,9 +636,7 @@ def WindowsFleetScripts(failures):
 
 @case
 def WindowsPackages(failures):
-    # As an administrator meets them, signed with MSRCONFIG_SIGN_CERT: what the files carry, the
-    # Add/Remove Programs and Start-menu entries, an upgrade, refusals while msrconfig runs, a quiet
-    # uninstall that returns once the files are gone.
+    # As an administrator meets them, signed with MSRCONFIG_SIGN_CERT.
     import pefile
     installer = os.path.basename(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.exe")))
     folder, place = f"{os.environ['WINEPREFIX']}/drive_c/Program Files/msrconfig", "C:\\Program Files\\msrconfig"
@@ -695,7 +684,6 @@ def WindowsPackages(failures):
         detached(f"{WINDOWS}/{installer}", "/S")
         expect(failures, "an upgrade in place keeps one entry", (1, version), (setup.wine(
             "query", key.rsplit("\\", 1)[0], program="reg")[1].count("msrconfig"), entry()["DisplayVersion"]))
-        # The Start-menu entry starts the installed program, as a person does.
         detached("start", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\"
                  "ZYN KVR MSR Configuration Utility.lnk")
         window = subprocess.run("timeout 60 xdotool search --sync --onlyvisible --name '^ZYN KVR MSR Configuration "

@@ -20,10 +20,10 @@ TEST(PortName, FolderEntryFirstThenTtySNumbering) {
     EmptyPortDir ports;
     for (const char* entry : {"/COM3", "/COMfoo"})
         ASSERT_EQ(symlink("/dev/null", (ports.Path() + entry).c_str()), 0);
-    const std::pair<const char*, std::string> names[] = {{"3", ports.Path() + "/COM3"},
-                                                         {"foo", ports.Path() + "/COMfoo"},
-                                                         {"1", "/dev/ttyS0"},
-                                                         {"256", "/dev/ttyS255"}};
+    // clang-format off
+    const std::pair<const char*, std::string> names[] = {
+        {"3", ports.Path() + "/COM3"}, {"foo", ports.Path() + "/COMfoo"}, {"1", "/dev/ttyS0"}, {"256", "/dev/ttyS255"}};
+    // clang-format on
     for (const auto& [suffix, expected] : names) {
         std::string device;
         EXPECT_TRUE(ResolvePortDevice(suffix, device)) << suffix;
@@ -36,10 +36,11 @@ TEST(PortName, FolderEntryFirstThenTtySNumbering) {
 }
 
 TEST(PortName, FolderComesFromTheEnvironment) {
-    const std::tuple<const char*, const char*, std::string> settings[] = {
-        {"MSRCONFIG_PORT_DIR", "/srv/ports", "/srv/ports"},
-        {"XDG_CONFIG_HOME", "/cfg", "/cfg/msrconfig/ports"},
-        {"HOME", "/home/op", "/home/op/.config/msrconfig/ports"}}; // each unset after its row
+    // clang-format off
+    const std::tuple<const char*, const char*, std::string> settings[] = { // each unset after its row
+        {"MSRCONFIG_PORT_DIR", "/srv/ports", "/srv/ports"}, {"XDG_CONFIG_HOME", "/cfg", "/cfg/msrconfig/ports"},
+        {"HOME", "/home/op", "/home/op/.config/msrconfig/ports"}};
+    // clang-format on
     for (const auto& [name, value, folder] : settings) {
         setenv(name, value, 1);
         EXPECT_EQ(PortDirectory(), folder);
