@@ -29,8 +29,8 @@ class TestWindow {
     virtual void Click(int id) = 0;
     virtual void Type(int id, const std::string& text) = 0;
     virtual void Press(int id, Key key) = 0;
-    // Clicks that arrive while `operation` keeps the window from responding, and whatever
-    // the window does with them afterwards.
+    // Clicks that arrive while `operation` keeps the window from responding (queued behind
+    // the click that starts it), and whatever the window does with them afterwards.
     virtual void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) = 0;
     // Runs `action` once the window's event loop has run for `ms` (as RunModal starts it).
     virtual void Later(std::function<void()> action, unsigned ms = 0) = 0;

@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
-#include <thread>
 
 namespace {
 
@@ -51,20 +50,13 @@ class QtTestWindow : public TestWindow {
         QTest::keyClick(target, key == Key::Enter ? Qt::Key_Return : Qt::Key_Escape);
     }
     void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) override {
-        std::vector<std::pair<QWidget*, QEvent*>> clicks;
-        for (int id : ids)
+        for (int id : ids) // queued behind the click that starts the operation
             for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                clicks.emplace_back(Window.Control(id),
-                                    new QMouseEvent(type, QPointF(5, 5), QPointF(5, 5),
-                                                    Qt::LeftButton, Qt::LeftButton,
-                                                    Qt::NoModifier));
-        std::thread person([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            for (auto [target, event] : clicks)
-                QCoreApplication::postEvent(target, event);
-        });
+                QCoreApplication::postEvent(Window.Control(id),
+                                            new QMouseEvent(type, QPointF(5, 5), QPointF(5, 5),
+                                                            Qt::LeftButton, Qt::LeftButton,
+                                                            Qt::NoModifier));
         operation(*this);
-        person.join();
         QCoreApplication::processEvents();
     }
     void Later(std::function<void()> action, unsigned ms = 0) override {

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -78,14 +77,10 @@ class Win32TestWindow : public TestWindow {
             DispatchMessageA(&message);
     }
     void ClickDuring(const std::vector<int>& ids, void (*operation)(TestWindow&)) override {
-        std::thread person([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            for (int id : ids)
-                for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP})
-                    PostMessageA(Item(id), message, MK_LBUTTON, MAKELPARAM(5, 5));
-        });
+        for (int id : ids) // queued behind the click that starts the operation
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP})
+                PostMessageA(Item(id), message, MK_LBUTTON, MAKELPARAM(5, 5));
         operation(*this);
-        person.join();
         MSG message; // what the window does with the clicks, as its modal loop would
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             if (!IsDialogMessageA(Dialog(), &message))
