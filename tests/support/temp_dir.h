@@ -18,10 +18,6 @@ class TempDir {
     }
     ~TempDir() {
         std::error_code ignored;
-        // Tests leave read-only entries behind; give the owner write access back first.
-        for (auto& entry : std::filesystem::recursive_directory_iterator(Root, ignored))
-            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(Root, ignored);
     }
     TempDir(const TempDir&) = delete;
