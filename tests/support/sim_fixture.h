@@ -19,13 +19,10 @@
 
 class SimulatedReader {
   public:
-    // `options`: msr-sim options beyond what the settings say, e.g. {"--garbage", "10"}.
-    explicit SimulatedReader(MsrSimSettings settings = {},
-                             const std::vector<std::string>& options = {}) {
+    explicit SimulatedReader(MsrSimSettings settings = {}) {
         PrepareSimSettings(settings, Folder);
         settings.StateFile = SimPath(Folder.File("state"));
         std::vector<std::string> arguments = SimArguments(settings);
-        arguments.insert(arguments.end(), options.begin(), options.end());
         Folder.Write("run", "");
         arguments.insert(arguments.end(), {"--transcript", SimPath(Folder.File("log")),
                                            "--while-exists", SimPath(Folder.File("run"))});

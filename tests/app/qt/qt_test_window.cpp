@@ -82,7 +82,9 @@ class QtTestWindow : public TestWindow {
         return order;
     }
     std::vector<std::string> ListEntries(int id) override {
-        auto* list = qobject_cast<QComboBox*>(Window.Control(id));
+        return ListEntries(qobject_cast<QComboBox*>(Window.Control(id)));
+    }
+    static std::vector<std::string> ListEntries(const QComboBox* list) {
         std::vector<std::string> entries;
         for (int i = 0; list && i < list->count(); ++i)
             entries.push_back(Bytes(list->itemText(i)));
@@ -105,14 +107,10 @@ class QtTestWindow : public TestWindow {
     std::vector<std::string> ChooserFileTypes() override {
         std::vector<std::string> types;
         Later(
-            [&] {
+            [&] { // a chooser that did not open fails the test here
                 auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                if (auto* list =
-                        chooser ? chooser->findChild<QComboBox*>("fileTypeCombo") : nullptr)
-                    for (int i = 0; i < list->count(); ++i)
-                        types.push_back(Bytes(list->itemText(i)));
-                if (chooser)
-                    chooser->reject();
+                types = ListEntries(chooser->findChild<QComboBox*>("fileTypeCombo"));
+                chooser->reject();
             },
             300);
         PlatformDialogs()->ChooseFileToOpen("Select");
