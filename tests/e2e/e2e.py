@@ -396,43 +396,38 @@ def ReadFollowsNoPlantedLink(failures):
 def ListPorts(failures):
     # A fake /dev and /sys mounted for the program alone, which runs without privileges.
     with Setup(sim=None) as setup:
-        tree = setup.dir
-        dev, sys_, ports, shared = f"{tree}/dev", f"{tree}/sys", f"{tree}/home/.config/msrconfig/ports", f"{tree}/etc/msrconfig/ports"
-        for folder in (f"{dev}/serial/by-id", f"{dev}/pts", ports, shared):
-            os.makedirs(folder)
+        tree, ports, shared = setup.dir, f"{setup.dir}/home/.config/msrconfig/ports", f"{setup.dir}/etc/msrconfig/ports"
+        dev, sys_ = f"{tree}/dev", f"{tree}/sys"
         # /dev/pts/77 is for root alone, /dev/ttyACM0 for group dialout; sysfs lists no pseudo-terminal.
         nodes = [("ttyUSB0", 188, 0, "tty", 0o666), ("ttyUSB1", 188, 1, "tty", 0o666), ("ttyS4", 4, 68, "tty", 0o666),
                  ("ttyACM0", 166, 0, "tty", 0o660), ("ttyS5", 4, 69, "tty", 0o666), ("tty", 5, 0, "tty", 0o666),
                  ("null", 1, 3, "mem", 0o666), ("pts/77", 136, 77, None, 0o600)]
-        for name, kind, number, subsystem, mode in nodes:
+        usb = (("ttyUSB0", ["0403", "Tavlon", "MSR 42", "A5069"]),
+               ("ttyUSB1", ["1d6b", "Evil\x1b[2J\x1b[1;1HCOM3 /dev/ttyS2", "X\rY", None]))
+        files = {"sys/class/tty/ttyS4/type": "4", "sys/class/tty/ttyS5/type": "0",  # 0: known to the kernel, no UART
+                 **{f"sys/devices/usb/{name}/{file}": text for name, strings in usb
+                    for file, text in zip(("idVendor", "manufacturer", "product", "serial"), strings) if text is not None}}
+        links = {"dev/serial/by-id/usb-Tavlon_MSR_42-if00": "../../ttyUSB0",
+                 "dev/serial/by-id/usb-Evil\x1b[2J-if00": "../../ttyUSB1",
+                 # The system's folder names ports for every user; a user's own name comes first.
+                 f"{shared}/COM12": "/dev/ttyACM0", f"{shared}/COM3": "/dev/ttyUSB0",
+                 **{f"{ports}/{name}": target for name, target in (
+                     ("COM3", "/dev/pts/77"), ("COM13", "/dev/tty"), ("COM16", "/dev/null"), ("COM19", "/nowhere"),
+                     ("COM9x", "/dev/ttyS5"), ("COM\x1b[2J", "/dev/ttyS4"), ("COM\nX", "/dev/ttyACM0"),
+                     ("COM1234567", "/dev/ttyS4"), ("LPT1", "/dev/ttyS4"), ("COM11", "/dev/ttyS4"))},
+                 **{f"sys/dev/char/{kind}:{number}/subsystem": f"../../../class/{subsystem}"
+                    for _, kind, number, subsystem, _ in nodes if subsystem},
+                 **{f"sys/class/tty/{name}/device": f"../../../devices/usb/{name}/1.0/{name}" for name, _ in usb}}
+        for path in [*files, *links, "dev/pts/", *(f"sys/devices/usb/{name}/1.0/{name}/" for name, _ in usb)]:
+            os.makedirs(os.path.dirname(os.path.join(tree, path)), exist_ok=True)
+        for path, target in links.items():
+            os.symlink(target, os.path.join(tree, path))
+        for path, text in files.items():
+            setup.write(path, text + "\n")
+        for name, kind, number, _, mode in nodes:
             os.mknod(f"{dev}/{name}", 0o20000, os.makedev(kind, number))
             os.chown(f"{dev}/{name}", 0, 20 if name == "ttyACM0" else 0)
             os.chmod(f"{dev}/{name}", mode)
-            if subsystem:
-                os.makedirs(f"{sys_}/dev/char/{kind}:{number}")
-                os.symlink(f"../../../class/{subsystem}", f"{sys_}/dev/char/{kind}:{number}/subsystem")
-        for name, kind in (("ttyS4", "4"), ("ttyS5", "0")):  # type 0: a port the kernel knows, no UART
-            os.makedirs(f"{sys_}/class/tty/{name}")
-            setup.write(f"sys/class/tty/{name}/type", kind + "\n")
-        for name, strings in (("ttyUSB0", ["0403", "Tavlon", "MSR 42", "A5069"]),
-                              ("ttyUSB1", ["1d6b", "Evil\x1b[2J\x1b[1;1HCOM3 /dev/ttyS2", "X\rY", None])):
-            device = f"devices/usb/{name}"
-            os.makedirs(f"{sys_}/{device}/1.0/{name}")
-            for file, text in zip(("idVendor", "manufacturer", "product", "serial"), strings):
-                if text is not None:
-                    setup.write(f"sys/{device}/{file}", text + "\n")
-            os.makedirs(f"{sys_}/class/tty/{name}", exist_ok=True)
-            os.symlink(f"../../../{device}/1.0/{name}", f"{sys_}/class/tty/{name}/device")
-        os.symlink("../../ttyUSB0", f"{dev}/serial/by-id/usb-Tavlon_MSR_42-if00")
-        os.symlink("../../ttyUSB1", f"{dev}/serial/by-id/usb-Evil\x1b[2J-if00")
-        for name, target in (("COM3", "/dev/pts/77"), ("COM13", "/dev/tty"), ("COM16", "/dev/null"),
-                             ("COM19", "/nowhere"), ("COM9x", "/dev/ttyS5"), ("COM\x1b[2J", "/dev/ttyS4"),
-                             ("COM\nX", "/dev/ttyACM0"), ("COM1234567", "/dev/ttyS4"), ("LPT1", "/dev/ttyS4"),
-                             ("COM11", "/dev/ttyS4")):
-            os.symlink(target, f"{ports}/{name}")
-        # The system's folder names ports for every user; a user's own name comes first.
-        os.symlink("/dev/ttyACM0", f"{shared}/COM12")
-        os.symlink("/dev/ttyUSB0", f"{shared}/COM3")
         mounted = f'mount --bind {dev} /dev && mount --bind {sys_} /sys && exec setpriv --reuid=4321 ' \
                   f'--regid=4321 --clear-groups {MSRCONFIG} --list-ports'
         dialout = ("           you may not open /dev/ttyACM0, which belongs to group dialout; join it with: "
