@@ -49,17 +49,15 @@ class Setup:
 
     def add_reader(self, port, *options, folder=None):
         self.sims.append(subprocess.Popen([SIM, "--port-dir", folder or self.ports, "--port", port, "--transcript",
-                                           self.log(port), *options]))
+                                           f"{self.dir}/{port}.log", *options]))
         assert self.wait_for("msr-sim: ", 10, port), "msr-sim did not start"
-
-    def log(self, port):
-        return f"{self.dir}/{port}.log"
 
     def write(self, name, text):
         pathlib.Path(self.dir, name).write_text(text, encoding="latin-1")
 
     def transcript(self, port="COM3"):
-        return pathlib.Path(self.log(port)).read_text(encoding="latin-1") if os.path.exists(self.log(port)) else ""
+        log = pathlib.Path(self.dir, f"{port}.log")
+        return log.read_text(encoding="latin-1") if log.exists() else ""
 
     def wait_for(self, text, seconds=30, port="COM3"):
         return until(lambda: text in self.transcript(port), seconds)
@@ -220,18 +218,16 @@ def PortRefused(failures):
     # Why a port did not open: held by another program, or not this user's to open.
     with Setup() as setup:
         device = os.readlink(f"{setup.ports}/COM3")
-        attempts = "Error opening com port : 3\nError restoring functional mode.\n" * 10
+        attempt = "Error opening com port : 3\nError restoring functional mode.\n"
         holder = os.open(device, os.O_RDWR | os.O_NOCTTY)
         fcntl.flock(holder, fcntl.LOCK_EX)  # as msrconfig holds a port
-        expect(failures, "busy", (3, "", attempts + f"No MSR claimed on COM3 (busy): {device} is held by "
-                                      "another program.\n" + ABOUT + NOT_CLAIMED),
+        expect(failures, "busy", (3, "", not_claimed(attempt, f"busy): {device} is held by another program")),
                setup.run("config.txt,COM3,19200")[:3])
         os.close(holder)
         os.chown(device, 0, 20)  # group dialout, as serial devices have
         os.chmod(device, 0o660)
-        expect(failures, "no permission", (3, "", attempts + f"No MSR claimed on COM3 (no-permission): you may "
-               f"not open {device}, which belongs to group dialout; join it with: sudo adduser \"$USER\" "
-               "dialout, then log in again.\n" + ABOUT + NOT_CLAIMED),
+        expect(failures, "no permission", (3, "", not_claimed(attempt, f"no-permission): you may not open {device}, "
+               'which belongs to group dialout; join it with: sudo adduser "$USER" dialout, then log in again')),
                setup.run("config.txt,COM3,19200", user=4321)[:3])
         expect(failures, "records", [], setup.records())
 
@@ -301,8 +297,7 @@ def CaptionsNameTheProgramAsCalled(failures):
     # Captions name the program as it is called; Linux programs have no extension to drop.
     with Setup(["--set-reject"]) as setup:
         shutil.copy(MSRCONFIG, f"{setup.dir}/msrconfig-1.2")
-        expect(failures, "run", (4, ENTERING, "MSR_SET_CONFIGURATION did not apply properly.\n" + ABOUT +
-               "msrconfig-1.2: Error occurred while applying changes to the MSR configuration.\n"),
+        expect(failures, "run", (4, ENTERING, SET_REJECTED.replace("msrconfig:", "msrconfig-1.2:")),
                setup.run("config.txt,COM3,19200", program=f"{setup.dir}/msrconfig-1.2")[:3])
 
 
