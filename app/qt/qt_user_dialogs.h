@@ -7,8 +7,8 @@ class QWidget;
 
 class QtUserDialogs : public UserDialogs {
   public:
-    // Boxes and choosers open over this window while it is shown, else centred on the screen.
-    void SetParent(QWidget* parent) { Parent = parent; }
+    // Boxes and choosers open over `parent` while it is shown, else centred on the screen.
+    explicit QtUserDialogs(QWidget* parent = nullptr) : Parent(parent) {}
     Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                        Icon icon) override;
     std::string ChooseFileToOpen(const std::string& title) override;
@@ -18,5 +18,5 @@ class QtUserDialogs : public UserDialogs {
   private:
     QWidget* Owner() const;
 
-    QWidget* Parent = nullptr;
+    QWidget* Parent;
 };

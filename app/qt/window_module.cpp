@@ -15,8 +15,7 @@ extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConf
     QApplication application(qtArgc, qtArgv);
 
     ConfigWindow window;
-    QtUserDialogs dialogs;
-    dialogs.SetParent(&window);
+    QtUserDialogs dialogs(&window);
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();

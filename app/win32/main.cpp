@@ -110,8 +110,7 @@ int Run(HINSTANCE instance) {
         return *status;
 
     ConfigWindow window(instance);
-    Win32UserDialogs dialogs;
-    dialogs.SetOwner(window.Window());
+    Win32UserDialogs dialogs(window.Window());
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();

@@ -7,7 +7,7 @@
 
 class Win32UserDialogs : public UserDialogs {
   public:
-    void SetOwner(HWND owner) { Owner = owner; }
+    explicit Win32UserDialogs(HWND owner = nullptr) : Owner(owner) {}
     Answer ShowMessage(const std::string& text, const std::string& caption, Buttons buttons,
                        Icon icon) override;
     std::string ChooseFileToOpen(const std::string& title) override;
@@ -18,5 +18,5 @@ class Win32UserDialogs : public UserDialogs {
     HWND ShownOwner() const;
     std::string ChooseFile(const std::string& title, bool save);
 
-    HWND Owner = nullptr;
+    HWND Owner;
 };

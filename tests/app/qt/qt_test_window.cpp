@@ -30,9 +30,7 @@ class QtTestWindow : public TestWindow {
     CConfigDlg& Dlg() override { return Handler; }
     DialogControls& Controls() override { return Window; }
     std::unique_ptr<UserDialogs> PlatformDialogs() override {
-        auto dialogs = std::make_unique<QtUserDialogs>();
-        dialogs->SetParent(&Window);
-        return dialogs;
+        return std::make_unique<QtUserDialogs>(&Window);
     }
 
     void Click(int id) override {

@@ -53,9 +53,7 @@ class Win32TestWindow : public TestWindow {
     CConfigDlg& Dlg() override { return Handler; }
     DialogControls& Controls() override { return Window; }
     std::unique_ptr<UserDialogs> PlatformDialogs() override {
-        auto dialogs = std::make_unique<Win32UserDialogs>();
-        dialogs->SetOwner(Window.Window());
-        return dialogs;
+        return std::make_unique<Win32UserDialogs>(Window.Window());
     }
 
     void Click(int id) override {
