@@ -69,11 +69,6 @@ class SimulatedReader {
 };
 
 // No reader behind any port name the tests use.
-class EmptyPortDir {
-  public:
-    EmptyPortDir() { PrepareEmptyPorts(Folder); }
-    const std::string& Path() const { return Folder.Path(); }
-
-  private:
-    TempDir Folder;
+struct EmptyPortDir : TempDir {
+    EmptyPortDir() { PrepareEmptyPorts(*this); }
 };
