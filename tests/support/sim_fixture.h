@@ -1,6 +1,6 @@
 // A simulated reader for one test: the msr-sim program serving a COM name (COM3 unless the
-// settings name another) until the test ends, when its "run" file goes. What it received and
-// committed is read from its transcript and state file.
+// settings name another) until the test ends, when its "run" file goes. What it received is
+// read from its transcript.
 #pragma once
 
 #ifdef _WIN32
@@ -21,7 +21,6 @@ class SimulatedReader {
   public:
     explicit SimulatedReader(MsrSimSettings settings = {}) {
         PrepareSimSettings(settings, Folder);
-        settings.StateFile = SimPath(Folder.File("state"));
         std::vector<std::string> arguments = SimArguments(settings);
         Folder.Write("run", "");
         arguments.insert(arguments.end(), {"--transcript", SimPath(Folder.File("log")),
@@ -46,11 +45,6 @@ class SimulatedReader {
             if (line.rfind("<- ", 0) == 0)
                 found.push_back(UnescapeBytes(line.substr(3)));
         return found;
-    }
-    // What the last commit stored, as ten hex digits (empty before one).
-    std::string Committed() const {
-        const std::string state = Folder.Read("state");
-        return state.substr(0, state.find('\n'));
     }
     // Waits until the transcript shows `text`.
     bool WaitFor(const std::string& text, double seconds) const {
