@@ -81,15 +81,12 @@ TEST(MainWindow, EditingEnablesCommitAndSave) {
     }
 }
 
-TEST(MainWindow, AboutLeavesTheWindowAsItWas) {
+// The platform's own boxes: About leaves the window as it was; choosers name the file types.
+TEST(MainWindow, AboutAndTheChoosers) {
     Window w;
     EXPECT_EQ(w.Ui->AboutText(), "ZYN KVR MSR Configuration Utility\nVersion " MSRCONFIG_VERSION);
     EXPECT_TRUE(w.Ui->IsShown());
     EXPECT_EQ(w.Buttons(), "E--E");
-}
-
-TEST(MainWindow, ChoosersOfferTheFileTypesByName) {
-    Window w;
     EXPECT_EQ(w.Ui->ChooserFileTypes(), (Texts{"All", "Text"}));
 }
 

@@ -13,7 +13,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 build, version, only = os.path.abspath(sys.argv[1]), sys.argv[2], set(sys.argv[3:])
@@ -584,14 +583,12 @@ def WindowsBatchRuns(failures):
 def WindowsMissingPort(failures):
     # No COM4: ten attempts, then the box, which waits for a person.
     with WineSetup() as setup:
-        person = threading.Thread(target=subprocess.run, args=(
-            "xdotool windowfocus --sync $(xdotool search --sync --onlyvisible --name '^Error!$' | head -n 1) "
-            "key Return",), kwargs={"shell": True})
-        person.start()
+        person = subprocess.Popen("xdotool windowfocus --sync $(xdotool search --sync --onlyvisible --name "
+                                  "'^Error!$' | head -n 1) key Return", shell=True)
         expect(failures, "run", (3, "", "Error opening com port : 4\nError restoring functional mode.\n" * 10
                                  + "No MSR claimed on COM4 (no-device): COM4: File not found.\n"),
                setup.wine(dos(f"{setup.dir}/config.txt") + ",COM4,19200"))
-        person.join()
+        person.wait()
 
 
 @case
