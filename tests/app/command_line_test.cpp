@@ -40,12 +40,12 @@ TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
 }
 
 TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
+    // clang-format off
     const std::pair<const char*, const char*> lines[] = {
-        {"msrconfig.exe a.txt,COM4", "a.txt,COM4"},
-        {"msrconfig.exe\ta.txt,COM4", "a.txt,COM4"},
+        {"msrconfig.exe a.txt,COM4", "a.txt,COM4"}, {"msrconfig.exe\ta.txt,COM4", "a.txt,COM4"},
         {"\"C:\\Program Files\\msrconfig.exe\"   \"my file.txt\", COM2", "\"my file.txt\", COM2"},
-        {"msrconfig", ""},
-        {"\"msrconfig.exe\"", ""}};
+        {"msrconfig", ""}, {"\"msrconfig.exe\"", ""}};
+    // clang-format on
     for (auto [line, tail] : lines)
         EXPECT_EQ(CommandLineAfterProgramName(line), tail) << line;
 }

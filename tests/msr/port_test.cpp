@@ -111,22 +111,20 @@ TEST(SerialPort, LateAcknowledgementAndLongAnswers) {
     CSerialPort port;
     ASSERT_TRUE(port.Open("5", 19200));
     const auto answer = [reader](int afterMs, const std::string& bytes) {
-        return std::thread([=] {
+        return std::jthread([=] {
             std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
             [[maybe_unused]] ssize_t n = write(reader, bytes.data(), bytes.size());
         });
     };
     unsigned char byte;
-    std::thread late = answer(1200, ".xyz"); // in the third read of 500 ms
+    const std::jthread late = answer(1200, ".xyz"); // in the third read of 500 ms
     EXPECT_TRUE(WaitForAcknowledge(port, 3));
-    late.join();
     EXPECT_EQ(port.ReadByte(&byte), 0);
-    std::thread tooLate = answer(1200, ".");
+    const std::jthread tooLate = answer(1200, ".");
     EXPECT_FALSE(WaitForAcknowledge(port, 2));
-    tooLate.join();
-    while (port.ReadByte(&byte) == 1) {
+    while (port.ReadByte(&byte) == 1) { // the "." that came too late
     }
-    std::thread(answer(0, std::string(150, 'a'))).join();
+    answer(0, std::string(150, 'a')).join();
     ResponseBuffer response;
     ASSERT_TRUE(Exchange(port, ":0100001110DE", response));
     EXPECT_EQ(std::tuple(response.Received, response.Stored, std::strlen(response.Text)),
