@@ -486,14 +486,15 @@ def AccessibleWindow(failures):
         return [r.getTarget(0).name for r in node.getRelationSet() if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
 
     # The table's lines: id, kind, x, y, width, height, text, tooltip; the labels have no id.
-    rows = [(line.rstrip("\n").split("\t") + ["", ""])[:8] for line in open(f"{ROOT}/resources/main_window.layout")
-            if not line.startswith(("#", "window"))]
+    layout = pathlib.Path(ROOT, "resources/main_window.layout").read_text(encoding="utf-8").splitlines()
+    rows = [(line.split("\t") + ["", ""])[:8] for line in layout if not line.startswith(("#", "window"))]
     labels = [(text, int(y)) for ident, kind, _, y, _, _, text, _ in rows if kind == "label" and ident == "-"]
     roles = {"check": "check box", "button": "push button", "edit": "text", "list": "combo box",
              "sorted-list": "combo box", "label": "label"}
     with Setup() as setup:
-        program = subprocess.Popen([MSRCONFIG], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env={**{k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"},
-                                   "MSRCONFIG_PORT_DIR": setup.ports, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+        program = subprocess.Popen([MSRCONFIG], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env={
+            **{k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"}, "MSRCONFIG_PORT_DIR": setup.ports,
+            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
         try:
             app = until(lambda: next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "msrconfig"), None), 15)
             window = until(lambda: app and next((n for n in walk(app) if n.getRoleName() == "dialog"), None), 15)
