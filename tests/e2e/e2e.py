@@ -598,8 +598,8 @@ def WindowsHiddenStation(failures):
     with WineSetup() as setup:
         setup.write("default.txt", HEADER + "1c%;+?\n")  # custom configuration off
         expect(failures, "statuses", [2, 3, 0], [setup.wine(
-            "hidden", "60", f"{WINDOWS}/msrconfig.exe", dos(f"{setup.dir}/{file}") + "," + port,
-            program="win_probe.exe")[0] for file, port in (("missing.txt", "COM3"), ("config.txt", "COM4"),
+            "60", f"{WINDOWS}/msrconfig.exe", dos(f"{setup.dir}/{file}") + "," + port,
+            program="hidden_station.exe")[0] for file, port in (("missing.txt", "COM3"), ("config.txt", "COM4"),
                                                             ("default.txt", "COM3"))])
         expect(failures, "released", [RELEASE], setup.records("com3")[-1:])
 

@@ -1,18 +1,17 @@
-// What the Windows tests ask of the system, under Wine:
-//   win_probe hidden SECONDS PROGRAM [ARGUMENT]
-//       runs a program in a window station of its own that nobody can see, as a deployment
-//       tool or a task scheduled to run whether the user is logged on or not starts one, and
-//       ends with its exit status, or 999 when it has not ended within the seconds given
+// Runs a program in a window station of its own that nobody can see, as a deployment tool
+// or a task scheduled to run whether the user is logged on or not starts one, and ends with
+// its exit status, or 999 when it has not ended within the seconds given.
+// Usage: hidden_station SECONDS PROGRAM [ARGUMENT]
 #include <cwchar>
 #include <string>
 #include <windows.h>
 
-namespace {
-
-int Hidden(int argc, wchar_t** argv) {
-    std::wstring commandLine = L"\"" + std::wstring(argv[3]) + L"\"";
-    if (argc > 4)
-        commandLine += L" " + std::wstring(argv[4]);
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3)
+        return 998;
+    std::wstring commandLine = L"\"" + std::wstring(argv[2]) + L"\"";
+    if (argc > 3)
+        commandLine += L" " + std::wstring(argv[3]);
     HWINSTA station = CreateWindowStationW(L"msrconfig-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
     HWINSTA own = GetProcessWindowStation();
     if (!station || !SetProcessWindowStation(station) ||
@@ -30,7 +29,7 @@ int Hidden(int argc, wchar_t** argv) {
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process))
         return 996;
-    const DWORD limit = static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10) * 1000);
+    const DWORD limit = static_cast<DWORD>(std::wcstoul(argv[1], nullptr, 10) * 1000);
     if (WaitForSingleObject(process.hProcess, limit) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 999);
         return 999;
@@ -38,10 +37,4 @@ int Hidden(int argc, wchar_t** argv) {
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
     return static_cast<int>(status);
-}
-
-} // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    return argc > 3 && std::wstring(argv[1]) == L"hidden" ? Hidden(argc, argv) : 998;
 }
