@@ -120,9 +120,10 @@ TEST(SerialPort, LateAcknowledgementAndLongAnswers) {
     const std::jthread late = answer(1200, ".xyz"); // in the third read of 500 ms
     EXPECT_TRUE(WaitForAcknowledge(port, 3));
     EXPECT_EQ(port.ReadByte(&byte), 0);
-    const std::jthread tooLate = answer(1200, ".");
+    std::jthread tooLate = answer(1200, ".");
     EXPECT_FALSE(WaitForAcknowledge(port, 2));
-    while (port.ReadByte(&byte) == 1) { // the "." that came too late
+    tooLate.join(); // then read away the "." that came too late, however late the thread ran
+    while (port.ReadByte(&byte) == 1) {
     }
     answer(0, std::string(150, 'a')).join();
     ResponseBuffer response;
