@@ -174,8 +174,8 @@ fault("Silent", ["--silent"], 3, TRIES, NO_REPLY, (9, 20))
 fault("QueryNotAcknowledged", ["--query-nak"], 3, TRIES, NAK, (0, 35), QUERIED * 10)
 fault("BytesBeforeTheEcho", ["--prefix", "\r\n"], 3, TRIES, NAK, (0, 35))
 fault("TenKilobytesOfGarbage", ["--garbage", "10240"], 3, TRIES, NAK, (0, 35))
-# Never silent: each answer is cut off, so ten attempts stay far below two minutes.
-fault("ByteEvery450ms", ["--drip", "450"], 3, TRIES, NAK, (0, 120))
+# Never silent, a byte well inside each 500 ms: each answer is cut off; ten attempts stay far below two minutes.
+fault("ByteEvery300ms", ["--drip", "300"], 3, TRIES, NAK, (0, 120))
 fault("CommitNeverAcknowledged", ["--commit-never"], 4, ENTERING, COMMIT_FAILED, (60, 75))
 fault("UnpluggedBeforeTheSet", ["--unplug-after", "2"], 4, ENTERING, UNPLUGGED)
 # Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
