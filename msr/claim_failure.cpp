@@ -12,6 +12,8 @@ const char* ClaimCauseName(ClaimCause cause) {
         return "no-answer";
     case ClaimCause::NotAcknowledged:
         return "not-acknowledged";
+    case ClaimCause::BadAnswer:
+        return "bad-answer";
     case ClaimCause::None:
         break;
     }

@@ -5,12 +5,13 @@
 
 #include <string>
 
-enum class ClaimCause { None, NoDevice, NoPermission, Busy, NoAnswer, NotAcknowledged };
+enum class ClaimCause { None, NoDevice, NoPermission, Busy, NoAnswer, NotAcknowledged, BadAnswer };
 
 struct CClaimFailure {
     ClaimCause Cause = ClaimCause::None;
     std::string Text; // what failed, for a person; outside names already shown escaped
 };
 
-// "no-device", "no-permission", "busy", "no-answer", "not-acknowledged"; "" for None.
+// "no-device", "no-permission", "busy", "no-answer", "not-acknowledged", "bad-answer"; "" for
+// None.
 const char* ClaimCauseName(ClaimCause cause);

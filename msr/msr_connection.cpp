@@ -2,6 +2,7 @@
 
 #include "msr/msr_log.h"
 #include "msr/msr_protocol.h"
+#include "msr/port_name.h"
 #include "msr/shown_text.h"
 #include "msr/stop_request.h"
 #include "msr/text_conversion.h"
@@ -51,14 +52,31 @@ bool CMsrConnection::QueryConfiguration() {
         Failure = {ClaimCause::NoAnswer, "the reader stopped answering in command mode"};
         return false;
     }
-    if (!IsAcknowledged(MSR_GET_CONFIGURATION, response)) {
-        LogError("Error validating MSR_GET_CONFIGURATION response.");
+    // Nothing from an answer that is not whole reaches the record: a file, the window or the
+    // reader would take it for the reader's configuration. One cut by a stop is no fault.
+    if (StopRequested())
+        return false;
+    switch (CheckConfigurationResponse(response)) {
+    case QueryAnswer::Whole:
+        DecodeConfigurationResponse(response, Configuration, FirmwareRevision);
+        return true;
+    case QueryAnswer::NotAcknowledged:
         Failure = {ClaimCause::NotAcknowledged,
                    "the reader did not acknowledge the configuration query"};
-        return false;
+        break;
+    case QueryAnswer::Noise:
+        Failure = {ClaimCause::BadAnswer, "the reader answers with something that is no echo"};
+        break;
+    case QueryAnswer::CutOff:
+        Failure = {ClaimCause::BadAnswer, "the reader's answer did not end within a second"};
+        break;
+    case QueryAnswer::NotWhole:
+        Failure = {ClaimCause::BadAnswer,
+                   "the reader's configuration answer is incomplete or corrupt"};
+        break;
     }
-    DecodeConfigurationResponse(response, Configuration, FirmwareRevision);
-    return true;
+    LogError("Error validating MSR_GET_CONFIGURATION response.");
+    return false;
 }
 
 bool CMsrConnection::ApplyConfiguration() {
@@ -92,8 +110,16 @@ bool CMsrConnection::CommitConfiguration() {
 
 std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText,
                                          CClaimFailure* why) {
-    const std::string portSuffix = portText.size() > 3 ? portText.substr(3) : std::string();
     CClaimFailure last;
+    // Another name would still have its first three characters skipped: "LPT3" is no COM3.
+    if (!IsComPortName(portText)) {
+        last = {ClaimCause::NoDevice, ShownText(portText) + " is no COM port name"};
+        LogError("No MSR claimed on " + ShownText(portText) + " (no-device): " + last.Text + ".");
+        if (why)
+            *why = last;
+        return nullptr;
+    }
+    const std::string portSuffix = portText.substr(3);
     for (int attempt = 0; attempt < ClaimAttempts && !StopRequested(); ++attempt) {
         auto connection = std::make_unique<CMsrConnection>(portSuffix, ConvertDecimal(baudText));
         if (connection->Claimed == 1)

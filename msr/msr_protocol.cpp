@@ -13,6 +13,35 @@ namespace {
 constexpr std::size_t FlagsIndex = 27;
 constexpr std::size_t FirmwareIndex = 37;
 constexpr int FirmwareLength = 8;
+// The answer's own record starts after the echo and its ".": ":", count, address, type.
+constexpr std::size_t AnswerIndex = 16;
+constexpr std::size_t DecodedDataBytes = 1 + 5 + FirmwareLength; // command, configuration, firmware
+
+int HexDigit(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// The record after the echo, as the reader framed it: every byte two hex digits, the count
+// byte the number of data bytes that follow, address 0000, type 11, a zero byte sum.
+bool IsWholeAnswerRecord(std::string_view record) {
+    if (record.size() < 11 || record[0] != ':' || record.size() % 2 == 0)
+        return false;
+    std::vector<int> bytes;
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < record.size(); i += 2) {
+        const int high = HexDigit(record[i]), low = HexDigit(record[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes.push_back(high * 16 + low);
+        sum += static_cast<unsigned>(bytes.back());
+    }
+    const std::size_t count = static_cast<std::size_t>(bytes[0]);
+    return bytes.size() == count + 5 && count >= DecodedDataBytes && bytes[1] == 0 &&
+           bytes[2] == 0 && bytes[3] == 0x11 && sum % 256 == 0;
+}
 
 std::uint8_t FieldAt(const ResponseBuffer& buffer, std::size_t index) {
     if (index >= buffer.Stored)
@@ -28,8 +57,14 @@ void ReadUntilSilent(CSerialPort& link, ResponseBuffer* buffer, std::chrono::mil
                      OnStop onStop) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     unsigned char byte;
-    while (std::chrono::steady_clock::now() < deadline &&
-           !(onStop == OnStop::Yield && StopRequested()) && link.ReadByte(&byte) == 1) {
+    while (!(onStop == OnStop::Yield && StopRequested())) {
+        if (std::chrono::steady_clock::now() >= deadline) { // not silent yet: the answer is cut
+            if (buffer)
+                buffer->CutOff = true;
+            return;
+        }
+        if (link.ReadByte(&byte) != 1)
+            return;
         if (!buffer)
             continue;
         ++buffer->Received;
@@ -72,6 +107,20 @@ bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buff
 
 bool IsAcknowledged(const std::string& record, const ResponseBuffer& buffer) {
     return buffer.Stored > record.size() && buffer.Text[record.size()] == '.';
+}
+
+QueryAnswer CheckConfigurationResponse(const ResponseBuffer& buffer) {
+    const std::string_view echo = MSR_GET_CONFIGURATION;
+    const std::string_view text(buffer.Text, buffer.Stored);
+    if (buffer.CutOff)
+        return QueryAnswer::CutOff;
+    if (text.substr(0, echo.size()) != echo)
+        return QueryAnswer::Noise;
+    if (!IsAcknowledged(MSR_GET_CONFIGURATION, buffer))
+        return QueryAnswer::NotAcknowledged;
+    if (buffer.Received != buffer.Stored || !IsWholeAnswerRecord(text.substr(AnswerIndex)))
+        return QueryAnswer::NotWhole;
+    return QueryAnswer::Whole;
 }
 
 bool IsCommitAcknowledged(const ResponseBuffer& buffer) {

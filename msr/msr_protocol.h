@@ -39,7 +39,13 @@ struct ResponseBuffer {
     char Text[Capacity] = {};
     std::size_t Stored = 0;   // bytes in Text before the terminator
     std::size_t Received = 0; // bytes that arrived, stored or not
+    bool CutOff = false;      // the line never fell silent within ResponseTimeLimit
 };
+
+// What a configuration query's answer is worth. Only a whole answer is decoded: the echo,
+// ".", then one record framed by the rule the program frames its own, whose count byte
+// matches the data it carries (at least the 13 bytes decoded) and whose checksum is right.
+enum class QueryAnswer { Whole, NotAcknowledged, Noise, CutOff, NotWhole };
 
 // Frames data bytes with count, address 0000, type 11 and checksum, in lowercase hex.
 std::string BuildCommandRecord(const std::vector<std::uint8_t>& data);
@@ -57,6 +63,8 @@ bool IsAcknowledged(const std::string& record, const ResponseBuffer& buffer);
 
 // True when the text up to its first zero byte ends in "."; an empty text does not.
 bool IsCommitAcknowledged(const ResponseBuffer& buffer);
+
+QueryAnswer CheckConfigurationResponse(const ResponseBuffer& buffer);
 
 // Fills the record and the 8-character firmware revision (plus terminator) from a query
 // answer. Fields that lie beyond what was received convert from what is there.

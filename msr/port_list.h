@@ -13,6 +13,8 @@ struct CPortInfo {
     std::string StableName; // POSIX: the device's /dev/serial/by-id/ link, where there is one
     std::string Folder;     // POSIX: the port folder that names it; empty for a built-in name
     std::string Problem;    // why this user may not open the device (AccessProblem)
+    // A USB adapter's identity, where the system knows it: ids as four hex digits.
+    std::string VendorId, ProductId, Serial;
 };
 
 // The port list's names: COM1..COM11, then the further names.

@@ -15,6 +15,9 @@ std::string PortDirectory();
 // /msrconfig/ports, so that every user of a machine finds a name set up there.
 std::vector<std::string> PortDirectories();
 
+// Whether a port text is "COM" and a suffix: exactly so here, in any case on Windows.
+bool IsComPortName(const std::string& portText);
+
 // False when the suffix names no device (too long, empty, not a known name). `folder`, when
 // given, receives the port folder the name was found in (empty for a built-in name).
 bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath,

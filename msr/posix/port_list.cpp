@@ -65,8 +65,9 @@ bool HasHardware(const std::string& device) {
     return !(type >> value) || value != 0;
 }
 
-// The USB device above a tty in sysfs: maker, product and serial number.
-std::string UsbDetails(const std::string& device) {
+// The USB device above a tty in sysfs: maker, product and serial number for a person, and
+// the ids and serial number that identify it.
+std::string UsbDetails(const std::string& device, CPortInfo* identity = nullptr) {
     std::string dir = RealPath(Sys + "/class/tty/" + BaseName(device) + "/device");
     for (int level = 0; level < 4 && dir.size() > 1; ++level, dir = dir.substr(0, dir.rfind('/'))) {
         struct stat info;
@@ -79,6 +80,11 @@ std::string UsbDetails(const std::string& device) {
             details += (details.empty() ? "" : " ") + product;
         if (!serial.empty())
             details += (details.empty() ? "serial " : ", serial ") + serial;
+        if (identity) {
+            identity->VendorId = FirstLine(dir + "/idVendor");
+            identity->ProductId = FirstLine(dir + "/idProduct");
+            identity->Serial = serial;
+        }
         return details;
     }
     return std::string();
@@ -110,7 +116,7 @@ std::vector<std::string> FurtherPortNames() {
 }
 
 CPortInfo DescribePort(const std::string& name) {
-    CPortInfo info{name, {}, {}, {}, {}, {}};
+    CPortInfo info{name, {}, {}, {}, {}, {}, {}, {}, {}};
     std::string path;
     if (name.rfind("COM", 0) != 0 || !ResolvePortDevice(name.substr(3), path, &info.Folder))
         return info;
@@ -118,7 +124,7 @@ CPortInfo DescribePort(const std::string& name) {
     if (device.empty() || !IsReaderLineDevice(device) || !HasHardware(device))
         return info;
     info.Device = device;
-    info.Details = UsbDetails(device);
+    info.Details = UsbDetails(device, &info);
     info.Problem = AccessProblem(device);
     return info;
 }
@@ -137,9 +143,11 @@ std::vector<CPortInfo> UnnamedSerialDevices() {
     std::vector<CPortInfo> unnamed;
     for (const std::string& name : devices) {
         const std::string device = RealPath(Dev + "/" + name);
-        if (std::find(named.begin(), named.end(), device) == named.end())
-            unnamed.push_back(
-                {{}, device, UsbDetails(device), StableName(device), {}, AccessProblem(device)});
+        if (std::find(named.begin(), named.end(), device) != named.end())
+            continue;
+        CPortInfo info{{}, device, {}, StableName(device), {}, AccessProblem(device), {}, {}, {}};
+        info.Details = UsbDetails(device, &info);
+        unnamed.push_back(std::move(info));
     }
     return unnamed;
 }

@@ -15,6 +15,10 @@ std::string Environment(const char* name) {
 
 } // namespace
 
+bool IsComPortName(const std::string& portText) {
+    return portText.size() > 3 && portText.compare(0, 3, "COM") == 0;
+}
+
 std::string PortDirectory() {
     std::string dir = Environment("MSRCONFIG_PORT_DIR");
     if (!dir.empty())

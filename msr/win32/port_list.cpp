@@ -15,8 +15,14 @@ namespace {
 // The ports Device Manager shows: COM name, friendly name ("USB Serial Port (COM5)"), and
 // maker, hardware ID and serial number.
 struct SystemPort {
-    std::string Name, Device, Details;
+    std::string Name, Device, Details, VendorId, ProductId, Serial;
 };
+
+// "0403" from "USB\VID_0403&PID_6001&REV_0600" for "VID_".
+std::string HardwareIdPart(const std::string& hardware, const char* key) {
+    const std::size_t at = hardware.find(key);
+    return at == std::string::npos ? std::string() : hardware.substr(at + 4, 4);
+}
 
 std::string Property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     wchar_t value[512] = L"";
@@ -47,7 +53,7 @@ std::vector<SystemPort> DeviceManagerPorts() {
         RegCloseKey(key);
         if (!named)
             continue;
-        SystemPort port{Utf8(name), Property(set, device, SPDRP_FRIENDLYNAME), {}};
+        SystemPort port{Utf8(name), Property(set, device, SPDRP_FRIENDLYNAME), {}, {}, {}, {}};
         std::string details = Property(set, device, SPDRP_MFG);
         const std::string hardware = Property(set, device, SPDRP_HARDWAREID);
         // A USB device's instance ends in its serial number: USB\VID_0403&PID_6001\A5069RR4.
@@ -64,6 +70,11 @@ std::vector<SystemPort> DeviceManagerPorts() {
             if (!part.empty())
                 details += (details.empty() ? "" : ", ") + part;
         port.Details = details;
+        if (hardware.rfind("USB\\", 0) == 0) {
+            port.VendorId = HardwareIdPart(hardware, "VID_");
+            port.ProductId = HardwareIdPart(hardware, "PID_");
+            port.Serial = serial;
+        }
         ports.push_back(port);
     }
     SetupDiDestroyDeviceInfoList(set);
@@ -108,11 +119,14 @@ std::vector<std::string> FurtherPortNames() {
 }
 
 CPortInfo DescribePort(const std::string& name) {
-    CPortInfo info{name, {}, {}, {}, {}, {}};
+    CPortInfo info{name, {}, {}, {}, {}, {}, {}, {}, {}};
     for (const SystemPort& port : DeviceManagerPorts())
         if (port.Name == name) {
             info.Device = port.Device.empty() ? name : port.Device;
             info.Details = port.Details;
+            info.VendorId = port.VendorId;
+            info.ProductId = port.ProductId;
+            info.Serial = port.Serial;
             return info;
         }
     for (const auto& [device, comName] : SerialCommPorts())

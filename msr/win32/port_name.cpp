@@ -4,6 +4,13 @@ namespace {
 constexpr std::size_t MaxSuffixLength = 8;
 } // namespace
 
+bool IsComPortName(const std::string& portText) {
+    const auto is = [&](std::size_t i, char upper) {
+        return portText[i] == upper || portText[i] == upper - 'A' + 'a';
+    };
+    return portText.size() > 3 && is(0, 'C') && is(1, 'O') && is(2, 'M');
+}
+
 // Windows has no port folder: COM names are the system's own.
 std::string PortDirectory() {
     return std::string();

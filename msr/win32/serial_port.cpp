@@ -31,11 +31,13 @@ std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t ba
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // A port another program holds is refused as "access denied".
-        const ClaimCause cause = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
-                                     ? ClaimCause::Busy
-                                 : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                                     ? ClaimCause::NoDevice
-                                     : ClaimCause::NoPermission;
+        const ClaimCause cause =
+            error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? ClaimCause::Busy
+            : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                    error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME ||
+                    error == ERROR_DEV_NOT_EXIST || error == ERROR_BAD_UNIT
+                ? ClaimCause::NoDevice
+                : ClaimCause::NoPermission;
         failure = {cause, device.substr(4) + ": " + SystemErrorText(error)};
         return InvalidHandle;
     }

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -99,6 +100,26 @@ TEST(Operations, StopSignalsCloseBoxesAndWithdrawSaves) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
     ClearStopRequest();
 }
+
+// An answer that is not whole is no answer: Get says so and the window keeps what it showed.
+class DamagedAnswer : public testing::TestWithParam<std::pair<std::string, int>> {};
+TEST_P(DamagedAnswer, LeavesTheWindowAsItWas) {
+    MsrSimSettings settings;
+    std::tie(settings.QueryDamage, settings.CharDelayMs) = GetParam();
+    settings.Configuration = "F6A7007801";
+    SimulatedReader reader(settings);
+    Window w;
+    const std::string before = w.Checked() + w.Controls().Text(IDC_FIRMWARE);
+    const Texts sentinels = w.Sentinels();
+    w.Ui->Click(IDC_GET);
+    EXPECT_EQ(w.Dialogs.Shown, NotClaimed);
+    EXPECT_EQ(w.Checked() + w.Controls().Text(IDC_FIRMWARE), before);
+    EXPECT_EQ(w.Sentinels(), sentinels);
+    EXPECT_EQ(reader.ReceivedRecords().size(), 30u); // enter, query, release, ten times
+}
+INSTANTIATE_TEST_SUITE_P(Operations, DamagedAnswer,
+                         testing::Values(std::pair("", 30), std::pair("corrupt", 0),
+                                         std::pair("short", 0), std::pair("odd", 0)));
 
 // Without a reader, Get and Commit say so and leave the window usable.
 TEST(Operations, AFailedClaimLeavesTheButtonsUsable) {

@@ -17,8 +17,8 @@ ResponseBuffer Response(const std::string& text) {
 }
 
 // A well-formed query answer: echo, ".", an 11-character header, the five bytes, firmware.
-const std::string QueryAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E00001102" +
-                                "41253B2B3F" + "5A594E20312E3034" + "9C";
+const std::string WholeAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E00001102" +
+                                "41253B2B3F" + "5A594E20312E3034" + "F0";
 
 } // namespace
 
@@ -36,29 +36,50 @@ TEST(Framing, TheFixedRecordsAndTheSetRecord) {
               ":060000110141253b2b3fdd");
 }
 
-TEST(QueryDecoding, FieldsAtTheirPositionsNeverPastWhatArrived) {
+TEST(QueryDecoding, FieldsAtTheirPositions) {
     CMsrConfiguration r;
     char firmware[9];
     std::memset(firmware, 'X', sizeof firmware);
-    DecodeConfigurationResponse(Response(QueryAnswer), r, firmware);
+    DecodeConfigurationResponse(Response(WholeAnswer), r, firmware);
     EXPECT_EQ(r, (CMsrConfiguration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}));
     EXPECT_STREQ(firmware, "ZYN 1.04");
 
-    // Signs are accepted, and a zero field ends the firmware early.
-    std::string answer = QueryAnswer;
-    answer.replace(27, 2, "-1").replace(41, 2, "00");
-    DecodeConfigurationResponse(Response(answer), r, firmware);
-    EXPECT_EQ(EncodeDeviceFlags(r), 0xFF);
+    // A zero field ends the firmware early.
+    DecodeConfigurationResponse(Response(std::string(WholeAnswer).replace(41, 2, "00")), r,
+                                firmware);
     EXPECT_STREQ(firmware, "ZY");
+}
 
-    // Cut inside the firmware: the half field converts from its one digit, the rest are 0.
-    DecodeConfigurationResponse(Response(QueryAnswer.substr(0, 42)), r, firmware);
-    EXPECT_EQ(r.EndSentinel, '?');
-    EXPECT_STREQ(firmware, "ZY\x04");
-    // Nothing beyond the acknowledgement: every field is 0, stale bytes are not read.
-    ResponseBuffer buffer = Response(std::string(MSR_GET_CONFIGURATION) + ".");
-    std::memset(buffer.Text + buffer.Stored + 1, '7', 20);
-    DecodeConfigurationResponse(buffer, r, firmware);
-    EXPECT_EQ(r, (CMsrConfiguration{0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_STREQ(firmware, "");
+// Only a whole answer is decoded; anything else says why it is not believed.
+TEST(QueryDecoding, OnlyAWholeAnswerIsBelieved) {
+    const std::string echo = MSR_GET_CONFIGURATION, record = WholeAnswer.substr(16);
+    const auto damaged = [&](std::size_t at, const char* text) {
+        return std::string(WholeAnswer).replace(at, 2, text);
+    };
+    const auto cut = [](std::string text) {
+        ResponseBuffer buffer = Response(text);
+        buffer.CutOff = true;
+        return buffer;
+    };
+    // clang-format off
+    const std::pair<ResponseBuffer, QueryAnswer> answers[] = {
+        {Response(WholeAnswer), QueryAnswer::Whole},
+        {Response(echo + "." + ":0F00001102" + "41253B2B3F" + "5A594E20312E3034" + "FF" + "F0"), QueryAnswer::Whole},
+        {Response(echo + "?" + record), QueryAnswer::NotAcknowledged},
+        {Response("\r\n" + WholeAnswer), QueryAnswer::Noise},
+        {cut(WholeAnswer), QueryAnswer::CutOff},
+        {Response(damaged(27, "40")), QueryAnswer::NotWhole},       // a digit flipped: the checksum
+        {Response(WholeAnswer.substr(0, 49)), QueryAnswer::NotWhole}, // short of its count
+        {Response(WholeAnswer + "0"), QueryAnswer::NotWhole},       // odd
+        {Response(WholeAnswer + "00"), QueryAnswer::NotWhole},      // longer than its count
+        {Response(damaged(17, "0D")), QueryAnswer::NotWhole},       // a count too small for the fields
+        {Response(damaged(19, "01")), QueryAnswer::NotWhole},       // address
+        {Response(damaged(23, "12")), QueryAnswer::NotWhole},       // type
+        {Response(damaged(29, "2g")), QueryAnswer::NotWhole},       // no hex digit
+        {Response(std::string(WholeAnswer).replace(16, 1, ";")), QueryAnswer::NotWhole},
+        {Response(WholeAnswer + std::string(60, '0')), QueryAnswer::NotWhole}, // beyond the buffer
+    };
+    // clang-format on
+    for (const auto& [buffer, expected] : answers)
+        EXPECT_EQ(CheckConfigurationResponse(buffer), expected) << buffer.Text;
 }

@@ -60,6 +60,9 @@ const char Usage[] =
     "  --commit-never        never acknowledge the commit\n"
     "  --prefix TEXT         send TEXT before every echo\n"
     "  --garbage N           answer every record with N bytes of noise\n"
+    "  --char-delay MS       answer slowly: one byte every MS ms\n"
+    "  --query-damage KIND   damage the configuration answer: short (its end missing),\n"
+    "                        corrupt (a digit changed, not the checksum), odd (a digit more)\n"
     "  --drip MS             answer nothing, send a byte every MS ms and never fall silent\n"
     "  --unplug-after N      answer N records, then close the terminal when the next arrives\n"
     "  --vanish-after N      as --unplug-after, but send half of that record's echo first\n";
@@ -108,6 +111,12 @@ int main(int argc, char** argv) {
             ok = value(v) && ToInt(v, settings.CommitDelayMs);
         else if (arg == "--prefix")
             ok = value(v) && (settings.Prefix = v, true);
+        else if (arg == "--char-delay")
+            ok = value(v) && ToInt(v, settings.CharDelayMs);
+        else if (arg == "--query-damage")
+            ok = value(v) && (settings.QueryDamage = v, settings.QueryDamage == "short" ||
+                                                            settings.QueryDamage == "corrupt" ||
+                                                            settings.QueryDamage == "odd");
         else if (arg == "--garbage")
             ok = value(v) && ToInt(v, settings.GarbageBytes);
         else if (arg == "--unplug-after")

@@ -251,7 +251,14 @@ void CMsrSimulator::HandleRecord(const std::string& record) {
             reply.insert(reply.begin(), 0x02);
             for (char c : Settings.Firmware)
                 reply.push_back(static_cast<unsigned char>(c));
-            answer = "." + Frame(reply);
+            answer = Frame(reply);
+            if (Settings.QueryDamage == "short")
+                answer.resize(answer.size() - 6);
+            else if (Settings.QueryDamage == "corrupt")
+                answer[12] = answer[12] == '0' ? '1' : '0'; // the flags byte's low digit
+            else if (Settings.QueryDamage == "odd")
+                answer += "0";
+            answer = "." + answer;
         } else if (command == 0x01 && data.size() == 6 && CommandMode && !Settings.SetRejected) {
             if (!Settings.SetIgnored)
                 Current = Upper(record.substr(11, 10));
@@ -277,7 +284,10 @@ void CMsrSimulator::Send(const std::string& bytes, bool mayDrop) {
         return;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = write(Master, bytes.data() + done, bytes.size() - done);
+        const bool slow = Settings.CharDelayMs > 0 && !mayDrop;
+        if (slow && done > 0 && !PauseMs(Settings.CharDelayMs))
+            break;
+        ssize_t n = write(Master, bytes.data() + done, slow ? 1 : bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN) {

@@ -26,6 +26,8 @@ std::vector<std::string> SimArguments(const MsrSimSettings& s) {
     option("--port-dir", s.PortDir);
     option("--state", s.StateFile);
     option("--prefix", s.Prefix);
+    option("--query-damage", s.QueryDamage);
+    number("--char-delay", s.CharDelayMs, 0);
     number("--garbage", s.GarbageBytes, 0);
     number("--drip", s.DripMs, 0);
     number("--unplug-after", s.UnplugAfterRecords, -1);

@@ -28,9 +28,13 @@ struct MsrSimSettings {
     bool SetRejected = false;
     bool SetIgnored = false; // acknowledges the set record but keeps what it had
     bool CommitNeverAcknowledged = false;
-    std::string Prefix;          // bytes sent before every echo
-    int GarbageBytes = 0;        // answer every record with this many bytes of noise instead
-    int DripMs = 0;              // answers nothing, sends a byte every DripMs ms, never silent
+    std::string Prefix;   // bytes sent before every echo
+    int GarbageBytes = 0; // answer every record with this many bytes of noise instead
+    int DripMs = 0;       // answers nothing, sends a byte every DripMs ms, never silent
+    int CharDelayMs = 0;  // a slow reader: its answers go out a byte at a time, this apart
+    // The configuration answer damaged: "short" (its last six digits missing), "corrupt" (a
+    // flags digit changed, the checksum not), "odd" (one digit more after the checksum).
+    std::string QueryDamage;
     int UnplugAfterRecords = -1; // the terminal closes on the record after this many
     int VanishAfterRecords = -1; // as above, but half of that record's echo goes out first
 };
