@@ -27,7 +27,8 @@ CMsrConfiguration ConfigurationOf(const ConfigFileContent& content);
 ConfigFileContent ContentOf(const CMsrConfiguration& configuration);
 
 // Ok with the content filled, or CannotOpen (also for anything but a regular file),
-// BadHeader, NoDataLine.
+// BadHeader, NoDataLine (also for a line 2 that is not two hex digits and four sentinel
+// bytes, none of them a carriage return or line feed, before its line end).
 ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileContent& content);
 
 // Two steps: the target is prepared first (CannotOpen, and nothing else happens); only then
@@ -35,11 +36,11 @@ ConfigFileResult ReadConfigurationFile(const std::string& path, ConfigFileConten
 // (CannotWrite when that fails, and the old target is left as it was). Supplying nothing
 // withdraws the save (Withdrawn, nothing changed). Each sentinel is stored as its first
 // byte, or a zero byte when empty, so what is loaded back is exactly what was saved.
-// Sentinels the format cannot carry (a line feed before another sentinel, a carriage return
-// before a line end) give CannotWrite.
+// Sentinels the format cannot carry (a carriage return or a line feed) give CannotWrite.
 ConfigFileResult
 WriteConfigurationFile(const std::string& path,
                        const std::function<std::optional<ConfigFileContent>()>& supply);
 
-// The file's bytes for a content, as the writer stores them, with this platform's line ends.
-std::string FormatConfigurationFile(const ConfigFileContent& content);
+// The file's bytes for a content, as the writer stores them, with this platform's line ends;
+// none when the format cannot carry it.
+std::optional<std::string> FormatConfigurationFile(const ConfigFileContent& content);

@@ -3,6 +3,7 @@
 #include "config_file/file_source.h"
 #include "msr/text_conversion.h"
 
+#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -77,12 +78,19 @@ ConfigFileResult ReadOpened(CFileSource& file, ConfigFileContent& content) {
     if (!reader.ReadLine(line, LineReadLimit))
         return ConfigFileResult::NoDataLine;
 
+    // Only a whole line is used, as the writer stores it: two hex digits and four sentinel
+    // bytes, then the line end (or the end of the file). A short line would give the line
+    // end as a sentinel, a stray character would shift them.
+    if (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    if (line.size() != 6 || !isHex(line[0]) || !isHex(line[1]) ||
+        line.find_first_of("\r\n", 2) != std::string::npos)
+        return ConfigFileResult::NoDataLine;
     content.Flags = static_cast<std::uint8_t>(ConvertHexField(std::string_view(line).substr(0, 2)));
     for (std::size_t i = 0; i < content.Sentinels.size(); ++i) {
-        std::size_t position = 2 + i;
-        // Positions past what was read are not part of the line: they yield empty texts.
-        bool present = position < line.size() && line[position] != '\0';
-        content.Sentinels[i] = present ? std::string(1, line[position]) : std::string();
+        const char sentinel = line[2 + i];
+        content.Sentinels[i] = sentinel != '\0' ? std::string(1, sentinel) : std::string();
     }
     return ConfigFileResult::Ok;
 }

@@ -6,27 +6,20 @@
 
 namespace {
 
-// Line 2 ends at its first line feed, and a carriage return right before a line feed is
-// dropped on reading. Sentinels that would come back as something else are not stored.
+// The reader takes neither a line feed nor a carriage return for a sentinel: such a
+// configuration is not stored rather than stored as something that does not load.
 bool Storable(const ConfigFileContent& content) {
-    const auto& s = content.Sentinels;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char first = s[i].empty() ? '\0' : s[i].front();
-        const char next = i + 1 < s.size() ? (s[i + 1].empty() ? '\0' : s[i + 1].front()) : '\n';
-        if (first == '\r' && next == '\n')
+    for (const std::string& sentinel : content.Sentinels)
+        if (!sentinel.empty() && (sentinel.front() == '\r' || sentinel.front() == '\n'))
             return false;
-        // A line feed ends the line: only empty sentinels may follow it.
-        if (first == '\n')
-            for (std::size_t j = i + 1; j < s.size(); ++j)
-                if (!s[j].empty())
-                    return false;
-    }
     return true;
 }
 
 } // namespace
 
-std::string FormatConfigurationFile(const ConfigFileContent& content) {
+std::optional<std::string> FormatConfigurationFile(const ConfigFileContent& content) {
+    if (!Storable(content))
+        return std::nullopt;
     char flags[3];
     std::snprintf(flags, sizeof flags, "%02x", content.Flags);
     std::string text = std::string(ConfigFileHeader) + TextLineEnd + flags;
@@ -44,7 +37,8 @@ WriteConfigurationFile(const std::string& path,
     const std::optional<ConfigFileContent> content = supply();
     if (!content)
         return ConfigFileResult::Withdrawn;
-    if (!Storable(*content) || !replacement.Commit(FormatConfigurationFile(*content)))
+    const std::optional<std::string> text = FormatConfigurationFile(*content);
+    if (!text || !replacement.Commit(*text))
         return ConfigFileResult::CannotWrite;
     return ConfigFileResult::Ok;
 }

@@ -44,8 +44,8 @@ TEST(ConfigFileWriter, RefusalsLeaveEverythingAsItWas) {
         EXPECT_EQ(WriteConfigurationFile(path, supply), ConfigFileResult::CannotOpen) << path;
     EXPECT_EQ(asked, 0);
     // Sentinels the format cannot carry; a save withdrawn after the question.
-    for (const Sentinels& refused :
-         {Sentinels{"\n", "", "", "?"}, Sentinels{"", "", "", "\r"}, Sentinels{"\r", "\n", "", ""}})
+    for (const Sentinels& refused : {Sentinels{"\n", "", "", "?"}, Sentinels{"", "", "", "\r"},
+                                     Sentinels{"%", "\r", "+", "?"}})
         EXPECT_EQ(Save(dir.File("keep.txt"), 0, refused), ConfigFileResult::CannotWrite);
     EXPECT_EQ(WriteConfigurationFile(dir.File("keep.txt"), [] { return std::nullopt; }),
               ConfigFileResult::Withdrawn);

@@ -23,15 +23,10 @@ TEST(ConfigFileReader, ReadsAsTheFileWasAlwaysRead) {
     const std::string pad(53, '-'); // with the header, a first line of 79 characters
     const Quirk quirks[] = {
         {Header + "\n5d%;+?\n", Ok, 0x5D, {"%", ";", "+", "?"}},
-        // Line ends: LF and CR LF read the same; a lone CR is a character like any other.
+        // Line ends: LF and CR LF read the same; a file may end without one.
         {Header + "\r\n5d%;+?\r\n", Ok, 0x5D, {"%", ";", "+", "?"}},
-        {Header + "\r\n5d%\r+?\r\n", Ok, 0x5D, {"%", "\r", "+", "?"}},
         {Header + "\n5d%;+?", Ok, 0x5D, {"%", ";", "+", "?"}},
-        // The flags convert like hex fields.
-        {Header + "\n-1%;+?\n", Ok, 0xFF, {"%", ";", "+", "?"}},
-        {Header + "\nzz\n", Ok, 0x00, {"\n", "", "", ""}},
-        {Header + "\n f\n", Ok, 0x0F, {"\n", "", "", ""}},
-        {Header + "\n7\n", Ok, 0x07, {"", "", "", ""}},
+        {Header + "\nAB%;+?\n", Ok, 0xAB, {"%", ";", "+", "?"}},
         // The header anywhere in the first 79 characters, and only in what a C text holds.
         {"# " + Header + " v1\n5d%;+?\n", Ok, 0x5D, {"%", ";", "+", "?"}},
         {"ZYN MSR Configuration Fil\n5d%;+?\n", ConfigFileResult::BadHeader},
@@ -40,16 +35,20 @@ TEST(ConfigFileReader, ReadsAsTheFileWasAlwaysRead) {
         {std::string(54, ' ') + Header + "\n5d\n", ConfigFileResult::BadHeader},
         // A first line of 79 or more characters gives its remainder as line 2.
         {pad + Header + "1b$%&'\n5d%;+?\n", Ok, 0x1B, {"$", "%", "&", "'"}},
-        {pad + Header + "\n", Ok, 0, {"", "", "", ""}},
+        {pad + Header + "\n", ConfigFileResult::NoDataLine},
         {Header + "\n", ConfigFileResult::NoDataLine},
         {Header, ConfigFileResult::NoDataLine},
-        // The line end is not stripped; nothing past it is read.
-        {Header + "\n5d%;\n", Ok, 0x5D, {"%", ";", "\n", ""}},
+        // Only a whole line 2 is used: two hex digits, four sentinel bytes, none a line end.
+        {Header + "\r\n5d%;+\r\n", ConfigFileResult::NoDataLine},
+        {Header + "\n5d%;\n", ConfigFileResult::NoDataLine},
+        {Header + "\r\n5d%\r+?\r\n", ConfigFileResult::NoDataLine},
+        {Header + "\nzz%;+?\n", ConfigFileResult::NoDataLine},
+        {Header + "\n-1%;+?\n", ConfigFileResult::NoDataLine},
+        {Header + "\n f%;+?\n", ConfigFileResult::NoDataLine},
+        {Header + "\n5d%;;+?\n", ConfigFileResult::NoDataLine},
         // A zero byte is an empty sentinel and does not hide the ones after it.
         {Header + "\n5d" + std::string("\0;\0?", 4) + "\n", Ok, 0x5D, {"", ";", "", "?"}},
         {Header + "\n5d\xA7\xFF\x80\x1A\n", Ok, 0x5D, {"\xA7", "\xFF", "\x80", "\x1A"}},
-        // A data line written the old way with a two-character field reads shifted.
-        {Header + "\n5d%;;+?\n", Ok, 0x5D, {"%", ";", ";", "+"}},
         // Only the first two lines count, however long the file.
         {Header + "\n5d%;+?\n" + std::string(1 << 20, 'x'), Ok, 0x5D, {"%", ";", "+", "?"}},
     };
