@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 
 namespace {
@@ -22,7 +23,10 @@ std::vector<std::string> SplitAtCommas(const std::string& text) {
 }
 
 bool Fits(const std::string& token, std::size_t limit, const char* what, std::string& error) {
-    if (token.size() <= limit)
+    const auto characters = std::count_if(token.begin(), token.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80; // not a continuation byte
+    });
+    if (static_cast<std::size_t>(characters) <= limit)
         return true;
     error = std::string(what) + " is longer than " + std::to_string(limit) + " characters";
     return false;
@@ -46,14 +50,17 @@ std::string CommandLineAfterProgramName(const std::string& commandLine) {
         end = std::min(commandLine.find_first_of(" \t"), commandLine.size());
     }
     const std::size_t start = commandLine.find_first_not_of(" \t", end);
-    return start == std::string::npos ? std::string() : commandLine.substr(start);
+    if (start == std::string::npos)
+        return std::string();
+    return commandLine.substr(start, commandLine.find_last_not_of(" \t") + 1 - start);
 }
 
 bool TakeOptions(std::string& text, CommandOptions& options, std::string& error) {
     options = CommandOptions{};
     const std::pair<const char*, Verb> verbs[] = {
-        {"--help", Verb::Help}, {"--version", Verb::Version}, {"--list-ports", Verb::ListPorts},
-        {"--read", Verb::Read}, {"--verify", Verb::Verify},   {"--ensure", Verb::Ensure}};
+        {"--help", Verb::Help},    {"--version", Verb::Version}, {"--list-ports", Verb::ListPorts},
+        {"--read", Verb::Read},    {"--check", Verb::Check},     {"--verify", Verb::Verify},
+        {"--ensure", Verb::Ensure}};
     std::size_t at = text.find_first_not_of(" \t");
     if (at != std::string::npos && text.find_first_not_of(" \t", at + 2) == std::string::npos &&
         text.compare(at, 2, "-h") == 0) {
@@ -77,17 +84,23 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
             return false;
         }
         if (options.What != Verb::None) {
-            error = "only one of --help, --version, --list-ports, --read, --verify, --ensure";
+            error = "only one of --help, --version, --list-ports, --read, --check, --verify, "
+                    "--ensure";
             return false;
         }
         options.What = verb->second;
     }
     text = at == std::string::npos ? std::string() : text.substr(at);
-    const bool scripted =
-        options.What == Verb::Read || options.What == Verb::Verify || options.What == Verb::Ensure;
+    const bool scripted = options.What == Verb::Read || options.What == Verb::Check ||
+                          options.What == Verb::Verify || options.What == Verb::Ensure;
     if (scripted || options.What == Verb::None) {
         if (text.empty() && (scripted || options.Json || options.Unattended)) {
             error = "FILE[,PORT[,BAUD]] is missing";
+            return false;
+        }
+        // ",COM5" is what "$OUT",COM5 gives with OUT unset: COM5 must not become the file.
+        if (scripted && text.front() == ',') {
+            error = "FILE is empty";
             return false;
         }
     } else if (!text.empty() || (options.Json && options.What != Verb::ListPorts)) {
@@ -97,6 +110,20 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
     return true;
 }
 
+bool AsksForJson(const std::string& text) {
+    for (std::size_t at = text.find_first_not_of(" \t");
+         at != std::string::npos && text.compare(at, 2, "--") == 0;) {
+        const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        const std::string word = text.substr(at, end - at);
+        if (word == "--json")
+            return true;
+        if (word == "--")
+            break;
+        at = text.find_first_not_of(" \t", end);
+    }
+    return false;
+}
+
 std::string Unquoted(const std::string& text) {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
         text.find('"', 1) == text.size() - 1)
@@ -104,7 +131,18 @@ std::string Unquoted(const std::string& text) {
     return text;
 }
 
-bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error) {
+bool IsWindowsHelpRequest(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos)
+        return false;
+    std::string word = text.substr(start, text.find_last_not_of(" \t") + 1 - start);
+    std::transform(word.begin(), word.end(), word.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return word == "/?" || word == "/h" || word == "/help" || word == "-?" || word == "-help";
+}
+
+bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error,
+                      std::size_t maxFileLength) {
     batch = BatchArguments{};
     std::size_t start = text.find_first_not_of(" \t");
     if (start == std::string::npos)
@@ -114,7 +152,7 @@ bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::strin
     std::string file = tokens.size() > 0 ? tokens[0] : std::string();
     std::string port = tokens.size() > 1 ? tokens[1] : std::string(DefaultPort);
     std::string baud = tokens.size() > 2 ? tokens[2] : std::string(DefaultBaud);
-    if (!Fits(file, MaxFileLength, "the configuration file path", error) ||
+    if (!Fits(file, maxFileLength, "the configuration file path", error) ||
         !Fits(port, MaxPortLength, "the port name", error) ||
         !Fits(baud, MaxBaudLength, "the baud rate", error))
         return false;

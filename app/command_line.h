@@ -9,11 +9,13 @@
 inline constexpr char DefaultPort[] = "COM3";
 inline constexpr char DefaultBaud[] = "19200";
 inline constexpr std::size_t MaxFileLength = 259;
+// Windows, with its long paths: as long as a command line may be.
+inline constexpr std::size_t MaxLongFileLength = 32767;
 inline constexpr std::size_t MaxPortLength = 9;
 inline constexpr std::size_t MaxBaudLength = 9;
 
 // What the command line asks for beside the window or the batch run.
-enum class Verb { None, Help, Version, ListPorts, Read, Verify, Ensure };
+enum class Verb { None, Help, Version, ListPorts, Read, Check, Verify, Ensure };
 
 struct CommandOptions {
     Verb What = Verb::None;
@@ -32,7 +34,8 @@ struct BatchArguments {
 std::string JoinArguments(const std::vector<std::string>& arguments);
 
 // The command-line text from a whole Windows command line: what follows the program's name
-// (quoted or not) and the blanks after it, as it stands.
+// (quoted or not) and the blanks after it, without the blanks at its end (cmd keeps the one
+// before a redirection: "prep.txt,COM3 > out.json").
 std::string CommandLineAfterProgramName(const std::string& commandLine);
 
 // Takes the words that begin with "--" (and a lone "-h") off the front of the command-line
@@ -42,11 +45,19 @@ std::string CommandLineAfterProgramName(const std::string& commandLine);
 // given as "./--name".
 bool TakeOptions(std::string& text, CommandOptions& options, std::string& error);
 
+// Whether "--json" is among the option words at the front, also of a command line that
+// TakeOptions refuses: the refusal is then told as a record too.
+bool AsksForJson(const std::string& text);
+
 // A text wholly in quotation marks, as PowerShell, Explorer shortcuts and cmd's completion pass
 // a Windows path with blanks, stands for what is inside; a quotation mark anywhere else stays.
 std::string Unquoted(const std::string& text);
 
 // Commas separate (a run of them is one separator); blanks and quotation marks are kept;
 // port and baud default to COM3 and 19200. Over-long tokens are refused, never cut: false
-// with a one-line reason in `error`.
-bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error);
+// with a one-line reason in `error`. Lengths count characters (UTF-8 sequences), not bytes.
+bool ParseCommandLine(const std::string& text, BatchArguments& batch, std::string& error,
+                      std::size_t maxFileLength = MaxFileLength);
+
+// Windows: "/?", "/h", "/help", "-?", "-help" (any case, blanks around) ask for the usage.
+bool IsWindowsHelpRequest(const std::string& text);

@@ -205,6 +205,8 @@ bool CConfigDlg::Load(bool batch) {
     CMsrConfiguration options;
     DecodeFileFlags(content.Flags, options);
     ShowConfiguration(options, false);
+    if (batch)
+        App.Report.FileConfiguration = ConfigurationOf(content);
     for (int i = 0; i < 4; ++i)
         Controls.SetText(SentinelIds[i], content.Sentinels[i]);
     // Also when no field's text changed (empty sentinels loaded into empty fields).

@@ -5,10 +5,17 @@
 
 #include "msr/stop_request.h"
 
+#include <string>
+
 // POSIX: opens /dev/null on standard input, output and error where they are closed, so
 // that no file or port opened later takes their place. Windows: a windowed program writes
 // to the console it was started from, if its streams were not redirected.
 void OpenStandardStreams();
+
+// Writes the bytes to standard output as they are (no line-end translation on Windows) and
+// flushes them. False when any of them could not be written, also when standard output was
+// closed when the program started (the bytes went to /dev/null).
+bool WriteStandardOutput(const std::string& bytes);
 
 // SIGPIPE is ignored: a line written to a closed pipe is lost, and the run goes on.
 // Every other signal that would end the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, ...)

@@ -71,6 +71,13 @@ Json Nullable(const std::string& text) {
     return text.empty() ? Json(nullptr) : Json(text);
 }
 
+Json DeviceRecord(const CPortInfo& port) {
+    return {{"path", port.Device},
+            {"vendor_id", Nullable(port.VendorId)},
+            {"product_id", Nullable(port.ProductId)},
+            {"serial", Nullable(port.Serial)}};
+}
+
 Json PortRecord(const CPortInfo& port) {
     return {{"name", Nullable(port.Name)},
             {"device", port.Device},
@@ -112,12 +119,20 @@ const char* StatusName(int status) {
 }
 
 std::string CRunReport::Json() const {
-    ::Json record = {{"action", Action}};
-    if (Action != "list-ports")
-        record.update({{"port", Port}, {"baud", Baud}, {"file", File}});
+    ::Json record = {{"schema", RunReportSchema},
+                     {"action", Action},
+                     {"version", Version},
+                     {"host", Host},
+                     {"time", Time}};
+    const bool ports = Action == "list-ports", check = Action == "check";
+    if (!ports)
+        record.update({{"port", check ? ::Json(nullptr) : ::Json(Port)},
+                       {"baud", check ? ::Json(nullptr) : ::Json(Baud)},
+                       {"file", File}});
     record["status"] = Status;
     record["status_name"] = StatusName(Status);
-    if (Action == "list-ports") {
+    record["usage_error"] = Nullable(UsageError);
+    if (ports) {
         record["ports"] = ::Json::array();
         for (const CPortInfo& port : Ports)
             record["ports"].push_back(PortRecord(port));
@@ -128,8 +143,11 @@ std::string CRunReport::Json() const {
         const bool failed = Failure.Cause != ClaimCause::None;
         record["cause"] = failed ? ::Json(ClaimCauseName(Failure.Cause)) : ::Json(nullptr);
         record["cause_text"] = failed ? ::Json(Failure.Text) : ::Json(nullptr);
+        record["device"] = Device ? DeviceRecord(*Device) : ::Json(nullptr);
         record["firmware"] = Firmware ? ::Json(Latin1Text(*Firmware)) : ::Json(nullptr);
         record["configuration"] = Reader ? Configuration(*Reader) : ::Json(nullptr);
+        record["file_configuration"] =
+            FileConfiguration ? Configuration(*FileConfiguration) : ::Json(nullptr);
         record["differences"] = ::Json::array();
         for (const CDifference& d : Differences)
             record["differences"].push_back({{"setting", d.Key},
@@ -139,5 +157,7 @@ std::string CRunReport::Json() const {
         record["changed"] = Changed;
     }
     record["seconds"] = std::round(Seconds * 1000) / 1000;
-    return record.dump(-1, ' ', false, ::Json::error_handler_t::replace);
+    // ASCII alone: no control character or direction override reaches a terminal, and every
+    // code page a console decodes with reads it alike.
+    return record.dump(-1, ' ', true, ::Json::error_handler_t::replace);
 }

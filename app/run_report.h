@@ -20,20 +20,30 @@ struct CDifference {
     bool Sentinel = false;
 };
 
+// The record's form; a new form adds fields and never changes what one means.
+inline constexpr int RunReportSchema = 1;
+
 class CRunReport {
   public:
-    std::string Action = "apply"; // apply, read, verify, ensure, list-ports
+    // apply, read, check, verify, ensure, list-ports; "unknown" for a command line that
+    // could not be read.
+    std::string Action = "apply";
     std::string Port, Baud, File;
+    std::string Host, Time, Version; // the machine, the run's start (UTC), the program's
+    std::string UsageError;          // why the command line was refused
     int Status = 0;
-    CClaimFailure Failure;                   // when no reader was claimed
-    std::optional<std::string> Firmware;     // once a reader was claimed
-    std::optional<CMsrConfiguration> Reader; // what it held when claimed
-    std::vector<CDifference> Differences;    // from the file, where they were compared
-    bool Changed = false;                    // whether anything was written to the reader
+    CClaimFailure Failure;                              // when no reader was claimed
+    std::optional<std::string> Firmware;                // once a reader was claimed
+    std::optional<CMsrConfiguration> Reader;            // what it held when claimed
+    std::optional<CMsrConfiguration> FileConfiguration; // what the file holds, once loaded
+    std::optional<CPortInfo> Device;                    // where the port led, when it led somewhere
+    std::vector<CDifference> Differences;               // from the file, where they were compared
+    bool Changed = false; // whether anything was written to the reader
     double Seconds = 0;
     std::vector<CPortInfo> Ports, Unnamed; // --list-ports
 
-    // The record as one line of JSON (UTF-8; bytes that are no UTF-8 are replaced).
+    // The record as one line of JSON in printable ASCII: every other character escaped as
+    // \uXXXX (bytes that are no UTF-8 replaced first).
     std::string Json() const;
 };
 

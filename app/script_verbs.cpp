@@ -2,6 +2,7 @@
 
 #include "app/console_user_dialogs.h"
 #include "app/messages.h"
+#include "app/process_guard.h"
 #include "config_file/configuration_file.h"
 #include "msr/msr_connection.h"
 #include "msr/shown_text.h"
@@ -17,9 +18,13 @@ class VerbRun {
   public:
     explicit VerbRun(CConfigApp& app)
         : App(app), Report(app.Report),
-          About(ShownText(app.BatchPort) + " " + ShownText(app.BatchFile)), Lines(About) {}
+          About(app.Options.What == Verb::Check
+                    ? ShownText(app.BatchFile)
+                    : ShownText(app.BatchPort) + " " + ShownText(app.BatchFile)),
+          Lines(About) {}
 
     int Read();
+    int Check();
     int Verify();
     int Ensure();
 
@@ -46,6 +51,7 @@ class VerbRun {
             return false;
         }
         file = ConfigurationOf(content);
+        Report.FileConfiguration = file;
         return true;
     }
     // The file loaded and the reader claimed: 0, else the run's status.
@@ -77,31 +83,35 @@ class VerbRun {
     std::unique_ptr<CMsrConnection> Connection;
 };
 
+// The reader first: no file is touched, not even a temporary one, before its configuration
+// is in hand, whole, and the reader released.
 int VerbRun::Read() {
+    if (!Claim())
+        return ExitNotClaimed;
+    const ConfigFileContent content = ContentOf(Connection->Configuration);
+    Connection.reset();
+    if (StopRequested())
+        return ExitNotClaimed; // the run ends by the signal's status; nothing is written
     const bool toOutput = App.BatchFile == "-";
-    std::optional<ConfigFileContent> content;
-    const auto claimed = [&]() -> std::optional<ConfigFileContent> {
-        if (Claim())
-            content = ContentOf(Connection->Configuration);
-        Connection.reset(); // released before anything is written
-        return content;
-    };
     const ConfigFileResult result =
-        toOutput ? (claimed(), content ? ConfigFileResult::Ok : ConfigFileResult::Withdrawn)
-                 : WriteConfigurationFile(App.BatchFile, claimed);
-    if (!content)
-        return result == ConfigFileResult::CannotOpen
-                   ? (Error(Messages::CannotOpenTarget), ExitLoadFailed)
-                   : ExitNotClaimed;
-    if (toOutput) {
-        const std::string text = FormatConfigurationFile(*content);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-    } else if (result != ConfigFileResult::Ok) {
-        Error(Messages::CannotWriteTarget);
+        !toOutput ? WriteConfigurationFile(App.BatchFile, [&] { return std::optional(content); })
+        : FormatConfigurationFile(content) && WriteStandardOutput(*FormatConfigurationFile(content))
+            ? ConfigFileResult::Ok
+            : ConfigFileResult::CannotWrite;
+    if (result != ConfigFileResult::Ok) {
+        Error(result == ConfigFileResult::CannotOpen ? Messages::CannotOpenTarget
+                                                     : Messages::CannotWriteTarget);
         return ExitLoadFailed;
     }
     Result("firmware revision " + ShownText(*Report.Firmware), toOutput);
+    return ExitOk;
+}
+
+int VerbRun::Check() {
+    CMsrConfiguration file;
+    if (!Load(file))
+        return ExitLoadFailed;
+    Result("a whole configuration");
     return ExitOk;
 }
 
@@ -157,6 +167,8 @@ int RunScriptVerb(CConfigApp& app) {
     switch (app.Options.What) {
     case Verb::Read:
         return run.Read();
+    case Verb::Check:
+        return run.Check();
     case Verb::Verify:
         return run.Verify();
     case Verb::Ensure:

@@ -2,6 +2,7 @@
 
 #include "app/config_dlg.h"
 #include "app/console_user_dialogs.h"
+#include "app/host_name.h"
 #include "app/process_guard.h"
 #include "app/script_verbs.h"
 #include "app/stored_controls.h"
@@ -13,11 +14,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 namespace {
 
 const auto Started = std::chrono::steady_clock::now();
+
+// The run's start as ISO 8601 UTC: "2026-12-08T09:30:00Z".
+std::string StartTime() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = "";
+    if (const std::tm* utc = std::gmtime(&now))
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
+    return text;
+}
 
 void PrintUsage(std::FILE* out, const char* batchNote) {
     std::fprintf(
@@ -115,6 +126,8 @@ const char* ActionName(Verb verb) {
     switch (verb) {
     case Verb::Read:
         return "read";
+    case Verb::Check:
+        return "check";
     case Verb::Verify:
         return "verify";
     case Verb::Ensure:
@@ -142,28 +155,41 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
                                       CConfigApp& app) {
     std::string text = commandLine, error;
     BatchArguments batch;
-    if (!TakeOptions(text, app.Options, error) ||
-        !ParseCommandLine(frontEnd.UnquotePaths ? Unquoted(text) : text, batch, error)) {
+    CRunReport& report = app.Report;
+    report.Host = HostName();
+    report.Time = StartTime();
+    report.Version = MSRCONFIG_VERSION;
+    if (frontEnd.HelpWords && IsWindowsHelpRequest(text))
+        text = "--help";
+    const bool optionsTaken = TakeOptions(text, app.Options, error);
+    if (!optionsTaken ||
+        !ParseCommandLine(frontEnd.UnquotePaths ? Unquoted(text) : text, batch, error,
+                          frontEnd.MaxFileLength) ||
+        (app.Options.Json && app.Options.What == Verb::Read && Unquoted(batch.BatchFile) == "-" &&
+         (error = "--json takes standard output; --read needs a file", true))) {
         std::fprintf(stderr, "msrconfig: %s\n", ShownText(error).c_str());
         PrintUsage(stderr, frontEnd.BatchNote);
-        return ExitBadCommandLine;
+        // A script that asked for a record gets one, also when its command line is refused.
+        if (!optionsTaken)
+            app.Options.Json = AsksForJson(commandLine);
+        report.Action = optionsTaken || app.Options.What != Verb::None
+                            ? ActionName(app.Options.What)
+                            : "unknown";
+        report.UsageError = error;
+        app.Status = ExitBadCommandLine;
+        return FinishRun(app);
     }
     app.BatchMode = batch.BatchMode ? 1 : 0;
     app.BatchFile = frontEnd.UnquotePaths ? Unquoted(batch.BatchFile) : batch.BatchFile;
     app.BatchPort = batch.BatchPort;
     app.BatchBaud = batch.BatchBaud;
-    CRunReport& report = app.Report;
     report.Action = ActionName(app.Options.What);
     report.Port = app.BatchPort;
     report.Baud = app.BatchBaud;
     report.File = app.BatchFile;
-    if (app.Options.Json) {
-        if (app.Options.What == Verb::Read && app.BatchFile == "-") {
-            std::fprintf(stderr, "msrconfig: --json takes standard output; --read needs a file\n");
-            return ExitBadCommandLine;
-        }
+    // Standard output holds the record, or the file itself.
+    if (app.Options.Json || (app.Options.What == Verb::Read && app.BatchFile == "-"))
         SetLogSink(LogToErrorStream);
-    }
 
     switch (app.Options.What) {
     case Verb::Help:
@@ -176,6 +202,7 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
         ListPorts(report, app.Options.Json);
         return FinishRun(app);
     case Verb::Read:
+    case Verb::Check:
     case Verb::Verify:
     case Verb::Ensure:
         app.Status = RunScriptVerb(app);
@@ -183,11 +210,15 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
     case Verb::None:
         break;
     }
-    if (app.BatchMode && (app.Options.Unattended || !frontEnd.PersonPresent)) {
+    const bool someone =
+        (app.BatchMode && app.Options.Unattended)
+            ? false
+            : frontEnd.PersonPresent && (!frontEnd.OpenDisplay || frontEnd.OpenDisplay());
+    if (app.BatchMode && !someone) {
         RunBatchUnattended(app);
         return FinishRun(app);
     }
-    if (!frontEnd.PersonPresent) {
+    if (!someone) {
         std::fputs(frontEnd.NoWindowNote, stderr);
         return ExitBadCommandLine;
     }
@@ -195,8 +226,12 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
 }
 
 int FinishRun(CConfigApp& app) {
-    const int status = StopSignal() ? StoppedExitStatus() : app.BatchMode ? app.Status : ExitOk;
+    const int status = StopSignal() ? StoppedExitStatus() : app.Status;
     if (app.Options.Json) {
+        CRunReport& report = app.Report;
+        if (!report.Port.empty() && report.Action != "check" && report.Action != "list-ports")
+            if (CPortInfo port = DescribePort(report.Port); !port.Device.empty())
+                report.Device = port;
         app.Report.Status = status;
         app.Report.Seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();

@@ -14,12 +14,18 @@ struct FrontEnd {
     // Someone can see and answer a window: a display (Linux), a visible window station
     // outside session 0 (Windows).
     bool PersonPresent = true;
+    // Linux: opens the display the window will use, false when none can be reached; asked
+    // only when the window may be needed.
+    bool (*OpenDisplay)() = nullptr;
     // The usage text's line about batch runs here.
     const char* BatchNote = "";
     // Why the window cannot open, for a start without a batch run where nobody is present.
     const char* NoWindowNote = "";
-    // Windows: a batch text or a file wholly in quotation marks stands for what is inside.
+    // Windows: a batch text or a file wholly in quotation marks stands for what is inside,
+    // "/?" and its kin ask for the usage, and paths may be long.
     bool UnquotePaths = false;
+    bool HelpWords = false;
+    std::size_t MaxFileLength = ::MaxFileLength;
 };
 
 // The exit status when the run is over, or none when the window is to run next, with `app`

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
@@ -11,6 +12,7 @@
 namespace {
 
 int wakePipe[2] = {-1, -1};
+bool outputWasClosed = false;
 
 void OnStopSignal(int signalNumber) {
     const int saved = errno;
@@ -28,11 +30,17 @@ void OpenStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
+        outputWasClosed = outputWasClosed || fd == 1;
         // open() takes the lowest free descriptor, which is this one.
         const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         if (opened >= 0 && opened != fd)
             close(opened);
     }
+}
+
+bool WriteStandardOutput(const std::string& bytes) {
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    return std::fflush(stdout) == 0 && written && !std::ferror(stdout) && !outputWasClosed;
 }
 
 bool InstallStopSignals() {

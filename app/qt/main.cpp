@@ -33,23 +33,30 @@ std::string ProgramPath() {
     return std::string(self, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+char* programName = nullptr;
+
 // The window's module: installed in the private module folder beside bin, or beside the
-// program in a build folder.
-bool ShowWindow(CConfigApp& app, char* programName) {
-    const std::string program = ProgramPath();
-    const std::string folder = program.substr(0, program.rfind('/') + 1);
-    for (const std::string& module : {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so",
-                                      folder + "msrconfig-window.so"}) {
-        if (void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-            using Show = void (*)(CConfigApp&, char*);
-            if (auto show = reinterpret_cast<Show>(dlsym(handle, "MsrconfigShowWindow"))) {
-                show(app, programName);
-                return true;
-            }
-        }
-    }
-    std::fprintf(stderr, "msrconfig: the window cannot be shown: %s\n", dlerror());
-    return false;
+// program in a build folder. Loaded once, and only by a run that may show the window.
+void* WindowSymbol(const char* name) {
+    static void* handle = [] {
+        const std::string program = ProgramPath();
+        const std::string folder = program.substr(0, program.rfind('/') + 1);
+        for (const std::string& module :
+             {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so",
+              folder + "msrconfig-window.so"})
+            if (void* opened = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL))
+                return opened;
+        return static_cast<void*>(nullptr);
+    }();
+    void* symbol = handle ? dlsym(handle, name) : nullptr;
+    if (!symbol)
+        std::fprintf(stderr, "msrconfig: the window cannot be shown: %s\n", dlerror());
+    return symbol;
+}
+
+bool OpenDisplay() {
+    auto open = reinterpret_cast<bool (*)(char*)>(WindowSymbol("MsrconfigOpenDisplay"));
+    return open && open(programName);
 }
 
 } // namespace
@@ -62,15 +69,24 @@ int main(int argc, char** argv) {
     // Linux programs have no extension: "msrconfig-1.2" is the name as it stands.
     const std::string program = ProgramPath();
     app.ApplicationName = program.substr(program.rfind('/') + 1);
+    programName = argv[0];
     FrontEnd here;
     here.PersonPresent = HasDisplay();
+    here.OpenDisplay = OpenDisplay;
     here.BatchNote = "Without a display a batch run is --unattended.";
-    here.NoWindowNote = "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
-                        "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n";
+    here.NoWindowNote = here.PersonPresent
+                            ? "msrconfig: the display cannot be opened (DISPLAY or WAYLAND_DISPLAY "
+                              "names none that answers).\n"
+                              "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n"
+                            : "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not "
+                              "set).\n"
+                              "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n";
     const std::string commandLine = JoinArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (const auto status = StartWithoutWindow(commandLine, here, app))
         return *status;
-    if (!ShowWindow(app, argv[0]))
+    auto show = reinterpret_cast<void (*)(CConfigApp&)>(WindowSymbol("MsrconfigShowWindow"));
+    if (!show)
         return ExitBadCommandLine;
+    show(app);
     return FinishRun(app);
 }

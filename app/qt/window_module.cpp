@@ -6,17 +6,54 @@
 #include "app/qt/qt_user_dialogs.h"
 
 #include <QApplication>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
-extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConfigApp& app,
-                                                                           char* programName) {
+namespace {
+
+std::unique_ptr<QApplication> application;
+int qtArgc = 1;
+char* qtArgv[] = {nullptr, nullptr};
+
+void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+} // namespace
+
+// Opens the display the window will use. False, with nothing opened, when no display can be
+// reached: the toolkit would otherwise abort the process (a stale DISPLAY after ssh -X, cron,
+// an X server that refuses us, a Wayland socket that is gone).
+extern "C" __attribute__((visibility("default"))) bool MsrconfigOpenDisplay(char* programName) {
+    if (application)
+        return true;
+    // The platform asked for (or the toolkit's own choice), and the offscreen one behind it,
+    // which always starts: landing there means none of the others could.
+    const char* asked = std::getenv("QT_QPA_PLATFORM");
+    std::string platforms = asked && *asked ? asked
+                            : std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY")
+                                ? "wayland;xcb"
+                                : "xcb";
+    setenv("QT_QPA_PLATFORM", (platforms + ";offscreen").c_str(), 1);
     // Qt sees only the program's name: the arguments are ours, even one named -style.
-    int qtArgc = 1;
-    char* qtArgv[] = {programName, nullptr};
-    QApplication application(qtArgc, qtArgv);
+    qtArgv[0] = programName;
+    const QtMessageHandler previous = qInstallMessageHandler(Quiet);
+    application = std::make_unique<QApplication>(qtArgc, qtArgv);
+    qInstallMessageHandler(previous);
+    if (asked)
+        setenv("QT_QPA_PLATFORM", asked, 1);
+    else
+        unsetenv("QT_QPA_PLATFORM");
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        return true;
+    application.reset();
+    return false;
+}
 
+extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConfigApp& app) {
     ConfigWindow window;
     QtUserDialogs dialogs(&window);
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();
+    application.reset();
 }

@@ -86,6 +86,8 @@ int Run(HINSTANCE instance) {
     FrontEnd here;
     here.PersonPresent = SomeoneCanSeeWindows();
     here.UnquotePaths = true;
+    here.HelpWords = true;
+    here.MaxFileLength = MaxLongFileLength;
 #ifdef MSRCONFIG_CONSOLE
     here.BatchNote = "In a console, msrconfig runs msrconfig.com, which waits and returns the "
                      "status.";

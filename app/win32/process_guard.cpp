@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace {
@@ -48,6 +50,16 @@ void OpenStandardStreams() {
         std::freopen("CONOUT$", "w", stdout);
     if (!Usable(STD_ERROR_HANDLE))
         std::freopen("CONOUT$", "w", stderr);
+}
+
+bool WriteStandardOutput(const std::string& bytes) {
+    // The bytes carry their own line ends: text mode would turn CR LF into CR CR LF.
+    if (!Usable(STD_OUTPUT_HANDLE) || _setmode(_fileno(stdout), _O_BINARY) == -1)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    const bool flushed = std::fflush(stdout) == 0 && written && !std::ferror(stdout);
+    _setmode(_fileno(stdout), _O_TEXT);
+    return flushed;
 }
 
 bool InstallStopSignals() {

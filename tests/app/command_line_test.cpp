@@ -6,6 +6,9 @@
 // the reason it is refused.
 TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
     const std::string longest(259, 'f');
+    std::string chinese;
+    for (int i = 0; i < 259; ++i)
+        chinese += "\xe4\xb8\xad";
     // clang-format off
     const std::pair<std::string, std::string> lines[] = {
         {"", "-"}, {"   ", "-"}, {JoinArguments({}), "-"},
@@ -22,6 +25,7 @@ TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
         // Over-long arguments are refused, not cut; what follows the baud is never read.
         {longest + ",123456789,123456789", longest + "|123456789|123456789"},
         {longest + "f", "the configuration file path is longer than 259 characters"},
+        {chinese + ",COM3", chinese + "|COM3|19200"}, // characters are counted, not bytes
         {"a.txt,COM1234567", "the port name is longer than 9 characters"},
         {"a.txt,COM1,1234567890", "the baud rate is longer than 9 characters"},
         {"a.txt,COM1,9600," + std::string(5000, 'x'), "a.txt|COM1|9600"}};
@@ -44,8 +48,13 @@ TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
     const std::pair<const char*, const char*> lines[] = {
         {"msrconfig.exe a.txt,COM4", "a.txt,COM4"}, {"msrconfig.exe\ta.txt,COM4", "a.txt,COM4"},
         {"\"C:\\Program Files\\msrconfig.exe\"   \"my file.txt\", COM2", "\"my file.txt\", COM2"},
-        {"msrconfig", ""}, {"\"msrconfig.exe\"", ""}};
+        {"msrconfig", ""}, {"\"msrconfig.exe\"", ""},
+        {"msrconfig --verify prep.txt,COM3 \t", "--verify prep.txt,COM3"}}; // as cmd keeps it before ">"
     // clang-format on
     for (auto [line, tail] : lines)
         EXPECT_EQ(CommandLineAfterProgramName(line), tail) << line;
+    for (const char* help : {"/?", "/H", " /help ", "-?", "-HELP"})
+        EXPECT_TRUE(IsWindowsHelpRequest(help)) << help;
+    for (const char* other : {"/?x", "a.txt", "-h x", "/helpme", ""})
+        EXPECT_FALSE(IsWindowsHelpRequest(other)) << other;
 }

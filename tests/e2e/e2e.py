@@ -1,6 +1,7 @@
 # The real programs against the real simulator, the cases side by side. Needs root (other users,
 # device nodes, a mount namespace). Usage: e2e.py BUILD_DIR VERSION [CASE...]
 import concurrent.futures
+import datetime
 import difflib
 import fcntl
 import glob
@@ -10,6 +11,7 @@ import pathlib
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -65,8 +67,8 @@ class Setup:
         return [line[3:] for line in self.transcript(port).splitlines() if line.startswith("<- ")]
 
     def run(self, *args, program=MSRCONFIG, streams=None, user=None, groups=(), env=(), signal_at=None, timeout=120):
-        # (status, output, errors, seconds) without a display. streams: "merged" (>log 2>&1), "closed" or
-        # "broken" (nobody reads the pipe). signal_at (signal, text): 300 ms after the text; timed from there.
+        # (status, output, errors, seconds) without a display. streams: "merged" (>log 2>&1), "closed",
+        # "broken" (nobody reads the pipe) or "full" (>/dev/full). signal_at (signal, text): 300 ms after the text; timed from there.
         argv = [program, *args]
         if streams == "closed":
             argv = ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv]
@@ -77,11 +79,13 @@ class Setup:
             reading, out = os.pipe()
             os.close(reading)
             err = out
+        if streams == "full":
+            out = os.open("/dev/full", os.O_WRONLY)
         start = time.time()
         child = subprocess.Popen(argv, cwd=self.dir, env=environment, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err, user=user, group=user,
                                  extra_groups=list(groups) if user else None, process_group=0)
-        if streams == "broken":
+        if streams in ("broken", "full"):
             os.close(out)
         if signal_at:
             assert self.wait_for(signal_at[1])
@@ -122,6 +126,7 @@ def expect(failures, what, expected, actual):
 
 
 ENTERING = "Entering command mode...\n"
+UNESCAPE = lambda text: re.sub(r"\\x([0-9A-F]{2})", lambda m: chr(int(m.group(1), 16)), text)  # noqa: E731
 TRIES = ENTERING * 10
 NO_ANSWER = "Failed to enter command mode.\nError restoring functional mode.\n"
 NOT_ACKNOWLEDGED = "Error validating MSR_GET_CONFIGURATION response.\n"
@@ -146,36 +151,116 @@ def not_claimed(attempt, cause, about=ABOUT, port="COM3"):  # ten attempts, the 
 
 NO_REPLY = not_claimed(NO_ANSWER, "no-answer): the reader does not answer")
 NAK = not_claimed(NOT_ACKNOWLEDGED, "not-acknowledged): the reader did not acknowledge the configuration query")
+NOISE = not_claimed(NOT_ACKNOWLEDGED, "bad-answer): the reader answers with something that is no echo")
+CUT = not_claimed(NOT_ACKNOWLEDGED, "bad-answer): the reader's answer did not end within a second")
+BROKEN = not_claimed(NOT_ACKNOWLEDGED, "bad-answer): the reader's configuration answer is incomplete or corrupt")
 MISSING = not_claimed("Error opening com port : 0\nError restoring functional mode.\n",
                       "no-device): the port name leads to no device", "COM0 config.txt: ", "COM0")
 AT_COM0 = {"batch": "config.txt,COM0"}
 
 
 def fault(name, sim=(), status=0, out="", err="", seconds=(0, 10), records=None, verb=(), file="5d%;+?",
-          batch="config.txt,COM3,19200", **run):
+          batch="config.txt,COM3,19200", json=False, **run):
     def check(failures):
-        with Setup(sim, file) as setup:
-            got, output, errors, took = setup.run(*verb, batch, timeout=seconds[1] + 60, **run)
-            expect(failures, "status", status, got)
-            expect(failures, "output", out, output)
-            expect(failures, "errors", err, errors)
-            expect(failures, f"seconds within {seconds}", True, seconds[0] <= took < seconds[1])
-            if records is not None:
-                expect(failures, "records", records, setup.records())
+        for record in (False, True) if json else (False,):
+            with Setup(sim, file) as setup:
+                got, output, errors, took = setup.run(*(["--json"] if record else []), *verb, batch,
+                                                      timeout=seconds[1] + 60, **run)
+                if record:  # the same run, told as a record
+                    check_record(failures, setup, output, got, file)
+                    continue
+                expect(failures, "status", status, got)
+                expect(failures, "output", out, output)
+                expect(failures, "errors", err, errors)
+                expect(failures, f"seconds within {seconds}", True, seconds[0] <= took < seconds[1])
+                if records is not None:
+                    expect(failures, "records", records, setup.records())
+                if got:  # a run that failed wrote nothing
+                    expect(failures, "config.txt kept", HEADER + file + "\n", open(f"{setup.dir}/config.txt",
+                                                                                    encoding="latin-1", newline="").read())
     cases[name] = check
 
 
-fault("Applied", out=ENTERING, records=WHOLE_RUN)
+OPTIONS = ("carriage_return", "raw_data_mode", "track1_enabled", "track2_enabled", "track3_enabled", "strip_sentinels",
+           "use_custom_config", "hide_error_tracks")  # by bit
+SENTINELS = ("track1_start_sentinel", "track2_start_sentinel", "track3_start_sentinel", "end_sentinel")
+RECORD = ("schema", "action", "version", "host", "time", "port", "baud", "file", "status", "status_name", "usage_error",
+          "cause", "cause_text", "device", "firmware", "configuration", "file_configuration", "differences", "changed",
+          "seconds")
+
+
+def settings(flags, sentinels, device):  # a configuration as a record gives it; device flags invert the tracks
+    return {**{key: bool(flags >> bit & 1) != (device and 2 <= bit <= 4) for bit, key in enumerate(OPTIONS)},
+            **{key: {"code": c, "text": chr(c) if c else ""} for key, c in zip(SENTINELS, sentinels)}}
+
+
+def check_record(failures, setup, output, status, file):
+    # Every field, in ASCII, true to what the reader held, was sent and acknowledged, and what the file holds.
+    expect(failures, "record in printable ASCII", True, all(" " <= c <= "~" for c in output.rstrip("\n")))
+    record = json.loads(output)
+    action = record["action"]
+    exchanges = []  # each record the reader received, with all it answered
+    for line in setup.transcript().splitlines():
+        if line[:2] == "<-" or (line[:2] == "->" and exchanges):
+            exchanges += [[UNESCAPE(line[3:]), ""]] if line[:2] == "<-" else []
+            exchanges[-1][1] += UNESCAPE(line[3:]) if line[:2] == "->" else ""
+    held = None  # the first whole configuration answer, decoded here from the reader's side
+    for sent, answer in exchanges:
+        body = answer[17:] if sent == QUERY and answer[:17] == QUERY + ".:" else ""
+        data = bytes.fromhex(body) if re.fullmatch(r"(?:[0-9A-Fa-f]{2})+", body) else b""
+        if len(data) >= 19 and data[0] == len(data) - 5 and not sum(data) % 256:
+            held = held or (settings(data[5], data[6:10], True), data[10:18].decode("latin-1"))
+    acknowledged = [sent for sent, answer in exchanges if answer.startswith(sent + ".")]
+    claimed = held if status not in (1, 2, 3) and action != "check" else None
+    whole = re.fullmatch(r"[0-9A-Fa-f]{2}[^\r\n]{4}", file, re.S)
+    loaded = settings(int(file[:2], 16), file[2:].encode("latin-1"), False) if whole and status != 1 and action != "read" else None
+    expected = {"schema": 1, "version": version, "host": socket.gethostname(), "status": status, "usage_error": record["usage_error"],
+                "status_name": {0: "ok", 1: "usage", 2: "file", 3: "not-claimed", 4: "not-accepted", 5: "differs"}[status],
+                "firmware": claimed and claimed[1], "configuration": claimed and claimed[0], "file_configuration": loaded,
+                "changed": any(sent.startswith(":06") for sent in acknowledged) or (action == "apply" and COMMIT in acknowledged),
+                "differences": [{"setting": k, "reader": claimed[0][k], "file": loaded[k]} for k in (OPTIONS[1], OPTIONS[0],
+                                *OPTIONS[2:], *SENTINELS) if claimed[0][k] != loaded[k]] if claimed and loaded else []}
+    link = f"{setup.ports}/{record['port']}" if record["port"] else ""
+    expected["device"] = {"path": os.path.realpath(link), "vendor_id": None, "product_id": None, "serial": None} \
+        if os.path.exists(link) else None
+    for d in record["differences"]:
+        d.pop("caption")
+    expect(failures, "record fields", list(RECORD), list(record))
+    expect(failures, "record", expected, {key: record[key] for key in expected})
+    expect(failures, "record's cause", status == 3, record["cause"] is not None)
+    expect(failures, "record's time", True, 0 <= time.time() - datetime.datetime.strptime(
+        record["time"], "%Y-%m-%dT%H:%M:%S%z").timestamp() < 200)
+
+
+fault("Applied", out=ENTERING, records=WHOLE_RUN, json=True)
 fault("LateCommitAcknowledgement", ["--commit-delay", "1500"], out=ENTERING, seconds=(3, 10), records=WHOLE_RUN)
-fault("RejectedSetIsStillCommitted", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=WHOLE_RUN)
+fault("RejectedSetIsStillCommitted", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=WHOLE_RUN, json=True)
 # Ten attempts of a 500 ms read (no shorter) and a 500 ms pause.
 fault("Silent", ["--silent"], 3, TRIES, NO_REPLY, (9, 20))
 # Not claimed, yet every attempt still returns the reader to functional mode.
 fault("QueryNotAcknowledged", ["--query-nak"], 3, TRIES, NAK, (0, 35), QUERIED * 10)
-fault("BytesBeforeTheEcho", ["--prefix", "\r\n"], 3, TRIES, NAK, (0, 35))
-fault("TenKilobytesOfGarbage", ["--garbage", "10240"], 3, TRIES, NAK, (0, 35))
+fault("BytesBeforeTheEcho", ["--prefix", "\r\n"], 3, TRIES, NOISE, (0, 35))
+fault("TenKilobytesOfGarbage", ["--garbage", "10240"], 3, TRIES, NOISE, (0, 35))
 # Never silent, a byte well inside each 500 ms: each answer is cut off; ten attempts stay far below two minutes.
-fault("ByteEvery300ms", ["--drip", "300"], 3, TRIES, NAK, (0, 120))
+fault("ByteEvery300ms", ["--drip", "300"], 3, TRIES, CUT, (0, 120))
+# Answers not believed: nothing reaches the file, a comparison or the reader.
+for damage, sim, err in (("Slow", ["--char-delay", "30"], CUT), ("Corrupt", ["--query-damage", "corrupt"], BROKEN),
+                         ("Short", ["--query-damage", "short"], BROKEN), ("Odd", ["--query-damage", "odd"], BROKEN)):
+    for verb in ("--read", "--verify", "--ensure"):
+        fault(f"{damage}Answer{verb[2:].title()}", sim, 3, TRIES, err, (0, 90), QUERIED * 10, verb=[verb], json=verb == "--ensure")
+fault("StoppedDuringASlowAnswer", ["--char-delay", "30"], 128 + signal.SIGTERM, ENTERING, verb=["--read"],
+      signal_at=(signal.SIGTERM, f"<- {QUERY}\n"))
+fault("ShortDataLine", status=2, err=ABOUT + "Error!: Error getting configuration data from file.\n", records=[],
+      file="5d%;+\r", json=True)
+fault("CheckWhole", verb=["--check"], out="config.txt: a whole configuration\n", records=[], json=True)
+fault("CheckBroken", verb=["--check"], status=2, err="config.txt: Error!: Error getting configuration data from file.\n",
+      file="zz%;+?", records=[])
+# A display named but not there (ssh -X, cron): the batch run goes on unattended.
+fault("StaleDisplay", out=ENTERING, records=WHOLE_RUN, env={"DISPLAY": ":77", "WAYLAND_DISPLAY": "gone"}, json=True)
+fault("ReadToAFullDisk", verb=["--read"], status=2, err=ENTERING + "COM3 -: Error!: Error writing target configuration "
+      "file. Configuration not saved.\n", records=QUERIED, batch="-,COM3", streams="full")
+fault("PortTextNoComName", status=3, err="No MSR claimed on LPT3 (no-device): LPT3 is no COM port name.\n"
+      "LPT3 config.txt: " + NOT_CLAIMED, records=[], batch="config.txt,LPT3", json=True)
 fault("CommitNeverAcknowledged", ["--commit-never"], 4, ENTERING, COMMIT_FAILED, (60, 75))
 fault("UnpluggedBeforeTheSet", ["--unplug-after", "2"], 4, ENTERING, UNPLUGGED)
 # Gone in the middle of the commit's echo: the wait sees the hang-up, not silence.
@@ -196,20 +281,26 @@ for name in STOPS:
           signal_at=(number, f"<- {COMMIT}\n"))
 fault("SIGHUPUnderNohup", ["--commit-delay", "1500"], out=ENTERING, records=WHOLE_RUN,
       program="sh", verb=["-c", 'trap "" HUP; exec "$0" "$@"', MSRCONFIG], signal_at=(signal.SIGHUP, f"<- {COMMIT}\n"))
-fault("ReadToStandardOutput", verb=["--read"], out=ENTERING + HEADER + "5d%;+?\n",
-      err="COM3 -: firmware revision SIM 1.00\n", records=QUERIED, batch="-,COM3")
-fault("ReadMissing", verb=["--read"], status=3, err=MISSING, **AT_COM0)
+fault("ReadToStandardOutput", verb=["--read"], out=HEADER + "5d%;+?\n",
+      err=ENTERING + "COM3 -: firmware revision SIM 1.00\n", records=QUERIED, batch="-,COM3")
+fault("ReadMissing", verb=["--read"], status=3, err=MISSING, json=True, **AT_COM0)
 fault("ReadRefused", ["--query-nak"], 3, TRIES, NAK, (0, 35), verb=["--read"])
-fault("VerifyMatching", verb=["--verify"], out=ENTERING + ABOUT + "the MSR holds the file's configuration\n", records=QUERIED)
-fault("VerifyDiffering", verb=["--verify"], status=5, out=ENTERING + DIFFERENCES, records=QUERIED, file=OTHER_FILE)
+fault("VerifyMatching", verb=["--verify"], out=ENTERING + ABOUT + "the MSR holds the file's configuration\n", records=QUERIED, json=True)
+fault("VerifyDiffering", verb=["--verify"], status=5, out=ENTERING + DIFFERENCES, records=QUERIED, file=OTHER_FILE, json=True)
 fault("VerifyMissing", verb=["--verify"], status=3, err=MISSING, **AT_COM0)
 fault("VerifyRefused", ["--no-command-mode"], 3, TRIES, NO_REPLY, (0, 20), verb=["--verify"])
-fault("EnsureUnchanged", verb=["--ensure"], out=ENTERING + ABOUT + "unchanged\n", records=QUERIED)
-fault("EnsureChanged", verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", records=ENSURED, file=OTHER_FILE)
+fault("EnsureUnchanged", verb=["--ensure"], out=ENTERING + ABOUT + "unchanged\n", records=QUERIED, json=True)
+fault("EnsureChanged", verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", records=ENSURED, file=OTHER_FILE, json=True)
 fault("EnsureMissing", verb=["--ensure"], status=3, err=MISSING, **AT_COM0)
 fault("EnsureRefused", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=[ENTER, QUERY, OTHER_SET, RELEASE],
-      verb=["--ensure"], file=OTHER_FILE)
-fault("EnsureNotKept", ["--set-ignored"], 5, ENTERING + DIFFERENCES, records=ENSURED, verb=["--ensure"], file=OTHER_FILE)
+      verb=["--ensure"], file=OTHER_FILE, json=True)
+fault("EnsureReadBackUnanswered", ["--unplug-after", "4"], 4, ENTERING, "Error querying MSR configuration.\n" + ABOUT +
+      "msrconfig: The MSR did not answer when its configuration was read back.\nError restoring functional mode.\n",
+      records=ENSURED[:-1], verb=["--ensure"], file=OTHER_FILE, json=True)
+fault("ReadUnwritable", verb=["--read"], status=2, out=ENTERING, err="COM3 no/r.txt: Error!: Error opening target "
+      "configuration file. Configuration not saved.\n", records=QUERIED, batch="no/r.txt,COM3")
+fault("EnsureEightBit", verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", file="1d%;+\xa7", json=True)
+fault("EnsureNotKept", ["--set-ignored"], 5, ENTERING + DIFFERENCES, records=ENSURED, verb=["--ensure"], file=OTHER_FILE, json=True)
 
 
 @case
@@ -253,41 +344,22 @@ def CommandLineStatusesAndMessages(failures):
             (['"config.txt"'], 2, "", 'COM3 "config.txt": Error!: Error opening configuration file.\n'),
             (["--bogus\x1b[2J"], 1, "", "msrconfig: unknown option --bogus\\x1b[2J\n" + usage),
             (["--read"], 1, "", "msrconfig: FILE[,PORT[,BAUD]] is missing\n" + usage),
-            (["--json", "--read", "-"], 1, "", "msrconfig: --json takes standard output; --read needs a file\n"),
             (["--version"], 0, f"msrconfig {version}\n", ""),
             ([""], 1, "", "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
                           "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n")]
         for arguments, *expected in runs:
             expect(failures, repr(arguments), tuple(expected), setup.run(*arguments)[:3])
-
-
-@case
-def JsonRecord(failures):
-    # --json: one object on standard output and nothing else there, field by field.
-    reader = {"raw_data_mode": False, "carriage_return": True, "track1_enabled": True, "track2_enabled": True,
-              "track3_enabled": True, "strip_sentinels": False, "use_custom_config": True,
-              "hide_error_tracks": False, "track1_start_sentinel": {"code": 37, "text": "%"},
-              "track2_start_sentinel": {"code": 59, "text": ";"}, "track3_start_sentinel": {"code": 43, "text": "+"},
-              "end_sentinel": {"code": 63, "text": "?"}}
-    differences = [{"setting": "use_custom_config", "caption": "Use Custom Config", "reader": True, "file": False},
-                   {"setting": "end_sentinel", "caption": "End Sentinel", "reader": {"code": 63, "text": "?"},
-                    "file": {"code": 0xA7, "text": "\u00a7"}}]
-    runs = [(["--ensure", "config.txt"], ENTERING + ABOUT + "changed\n", {
-                "action": "ensure", "port": "COM3", "baud": "19200", "file": "config.txt", "status": 0,
-                "status_name": "ok", "cause": None, "cause_text": None, "firmware": "SIM 1.00",
-                "configuration": reader, "differences": differences, "changed": True}),
-            (["config.txt,COM0,9600"], MISSING, {
-                "action": "apply", "port": "COM0", "baud": "9600", "file": "config.txt", "status": 3,
-                "status_name": "not-claimed", "cause": "no-device", "cause_text": "the port name leads to no device",
-                "firmware": None, "configuration": None, "differences": [], "changed": False})]
-    for arguments, err, expected in runs:
-        with Setup(file="1d%;+\xa7") as setup:
-            status, out, errors, _ = setup.run("--json", *arguments)
-            record = json.loads(out)  # fails unless it is one object and nothing else
-            expect(failures, "seconds", True, record.pop("seconds") > 1.4)
-            expect(failures, "record", expected, record)
-            expect(failures, "status", expected["status"], status)
-            expect(failures, "errors", err, errors)  # the log, progress line too, goes to standard error
+        expect(failures, "a display that does not answer", (1, "", "msrconfig: the display cannot be opened (DISPLAY or "
+               "WAYLAND_DISPLAY names none that answers).\nStart it on a desktop, or under a virtual one: xvfb-run "
+               "msrconfig\n"), setup.run(env={"DISPLAY": ":77"})[:3])
+        # A script that asked for a record gets one, also for a command line it got wrong.
+        for arguments, action in ((["--bogus", "p.txt"], "unknown"), (["--verify", "--ensure", "p.txt"], "verify"),
+                                  (["--read", ",COM5"], "read"), (["--read", "-"], "read"),
+                                  (["--verify", "p.txt,COM3,1234567890"], "verify")):
+            status, out, *_ = setup.run("--json", *arguments)
+            check_record(failures, setup, out, status, "")
+            expect(failures, f"{arguments}: action", (action, True), (json.loads(out)["action"],
+                                                                      bool(json.loads(out)["usage_error"])))
 
 
 @case
