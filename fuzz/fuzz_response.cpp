@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DecodeConfigurationResponse(stale, b, firmwareB);
     if (!(a == b) || std::memcmp(firmwareA, firmwareB, sizeof firmwareA) != 0)
         std::abort(); // decoding looked beyond the received text
-    if (std::strlen(firmwareA) > 8)
+    if (std::strlen(firmwareA) > 8 ||
+        CheckConfigurationResponse(clean) != CheckConfigurationResponse(stale))
         std::abort();
 
     for (const char* record : {MSR_GET_CONFIGURATION, ":060000110141253b2b3fdd"}) {

@@ -299,7 +299,7 @@ fault("EnsureReadBackUnanswered", ["--unplug-after", "4"], 4, ENTERING, "Error q
       records=ENSURED[:-1], verb=["--ensure"], file=OTHER_FILE, json=True)
 fault("ReadUnwritable", verb=["--read"], status=2, out=ENTERING, err="COM3 no/r.txt: Error!: Error opening target "
       "configuration file. Configuration not saved.\n", records=QUERIED, batch="no/r.txt,COM3")
-fault("EnsureEightBit", verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", file="1d%;+\xa7", json=True)
+fault("EnsureEightBit", ["--config", "F6A7007801"], verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", file="1d%;+\xa7", json=True)
 fault("EnsureNotKept", ["--set-ignored"], 5, ENTERING + DIFFERENCES, records=ENSURED, verb=["--ensure"], file=OTHER_FILE, json=True)
 
 
