@@ -253,8 +253,6 @@ fault("StoppedDuringASlowAnswer", ["--char-delay", "30"], 128 + signal.SIGTERM, 
 fault("ShortDataLine", status=2, err=ABOUT + "Error!: Error getting configuration data from file.\n", records=[],
       file="5d%;+\r", json=True)
 fault("CheckWhole", verb=["--check"], out="config.txt: a whole configuration\n", records=[], json=True)
-fault("CheckBroken", verb=["--check"], status=2, err="config.txt: Error!: Error getting configuration data from file.\n",
-      file="zz%;+?", records=[])
 # A display named but not there (ssh -X, cron): the batch run goes on unattended.
 fault("StaleDisplay", out=ENTERING, records=WHOLE_RUN, env={"DISPLAY": ":77", "WAYLAND_DISPLAY": "gone"}, json=True)
 fault("ReadToAFullDisk", verb=["--read"], status=2, err=ENTERING + "COM3 -: Error!: Error writing target configuration "
