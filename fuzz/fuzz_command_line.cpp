@@ -1,5 +1,5 @@
 // Command lines of any text: options are only ever taken off the front, and the batch
-// text's tokens never exceed their fields and never hold a comma.
+// text's tokens never exceed their fields (in characters) and never hold a comma.
 #include "app/command_line.h"
 
 #include <cstdlib>
@@ -29,8 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (!batch.BatchMode)
         return 0;
-    if (batch.BatchFile.size() > MaxFileLength || batch.BatchPort.size() > MaxPortLength ||
-        batch.BatchBaud.size() > MaxBaudLength || batch.BatchPort.empty() ||
+    // Limits count characters: bytes that do not continue a UTF-8 sequence.
+    const auto characters = [](const std::string& token) {
+        std::size_t count = 0;
+        for (char c : token)
+            count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return count;
+    };
+    if (characters(batch.BatchFile) > MaxFileLength ||
+        characters(batch.BatchPort) > MaxPortLength ||
+        characters(batch.BatchBaud) > MaxBaudLength || batch.BatchPort.empty() ||
         batch.BatchBaud.empty())
         std::abort();
     for (const std::string* token : {&batch.BatchFile, &batch.BatchPort, &batch.BatchBaud})
