@@ -93,11 +93,11 @@ int VerbRun::Read() {
     if (StopRequested())
         return ExitNotClaimed; // the run ends by the signal's status; nothing is written
     const bool toOutput = App.BatchFile == "-";
-    const ConfigFileResult result =
-        !toOutput ? WriteConfigurationFile(App.BatchFile, [&] { return std::optional(content); })
-        : FormatConfigurationFile(content) && WriteStandardOutput(*FormatConfigurationFile(content))
-            ? ConfigFileResult::Ok
-            : ConfigFileResult::CannotWrite;
+    ConfigFileResult result = ConfigFileResult::CannotWrite;
+    if (!toOutput)
+        result = WriteConfigurationFile(App.BatchFile, [&] { return std::optional(content); });
+    else if (const std::optional<std::string> text = FormatConfigurationFile(content))
+        result = WriteStandardOutput(*text) ? ConfigFileResult::Ok : ConfigFileResult::CannotWrite;
     if (result != ConfigFileResult::Ok) {
         Error(result == ConfigFileResult::CannotOpen ? Messages::CannotOpenTarget
                                                      : Messages::CannotWriteTarget);

@@ -162,11 +162,14 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
     if (frontEnd.HelpWords && IsWindowsHelpRequest(text))
         text = "--help";
     const bool optionsTaken = TakeOptions(text, app.Options, error);
-    if (!optionsTaken ||
-        !ParseCommandLine(frontEnd.UnquotePaths ? Unquoted(text) : text, batch, error,
-                          frontEnd.MaxFileLength) ||
-        (app.Options.Json && app.Options.What == Verb::Read && Unquoted(batch.BatchFile) == "-" &&
-         (error = "--json takes standard output; --read needs a file", true))) {
+    bool parsed = optionsTaken && ParseCommandLine(frontEnd.UnquotePaths ? Unquoted(text) : text,
+                                                   batch, error, frontEnd.MaxFileLength);
+    app.BatchFile = frontEnd.UnquotePaths ? Unquoted(batch.BatchFile) : batch.BatchFile;
+    if (parsed && app.Options.Json && app.Options.What == Verb::Read && app.BatchFile == "-") {
+        error = "--json takes standard output; --read needs a file";
+        parsed = false;
+    }
+    if (!parsed) {
         std::fprintf(stderr, "msrconfig: %s\n", ShownText(error).c_str());
         PrintUsage(stderr, frontEnd.BatchNote);
         // A script that asked for a record gets one, also when its command line is refused.
@@ -180,7 +183,6 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
         return FinishRun(app);
     }
     app.BatchMode = batch.BatchMode ? 1 : 0;
-    app.BatchFile = frontEnd.UnquotePaths ? Unquoted(batch.BatchFile) : batch.BatchFile;
     app.BatchPort = batch.BatchPort;
     app.BatchBaud = batch.BatchBaud;
     report.Action = ActionName(app.Options.What);

@@ -3,6 +3,7 @@
 #include "msr/stop_request.h"
 #include "msr/text_conversion.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -17,13 +18,6 @@ constexpr int FirmwareLength = 8;
 constexpr std::size_t AnswerIndex = 16;
 constexpr std::size_t DecodedDataBytes = 1 + 5 + FirmwareLength; // command, configuration, firmware
 
-int HexDigit(char c) {
-    return c >= '0' && c <= '9'   ? c - '0'
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : -1;
-}
-
 // The record after the echo, as the reader framed it: every byte two hex digits, the count
 // byte the number of data bytes that follow, address 0000, type 11, a zero byte sum.
 bool IsWholeAnswerRecord(std::string_view record) {
@@ -32,10 +26,10 @@ bool IsWholeAnswerRecord(std::string_view record) {
     std::vector<int> bytes;
     unsigned sum = 0;
     for (std::size_t i = 1; i < record.size(); i += 2) {
-        const int high = HexDigit(record[i]), low = HexDigit(record[i + 1]);
-        if (high < 0 || low < 0)
+        if (!std::isxdigit(static_cast<unsigned char>(record[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(record[i + 1])))
             return false;
-        bytes.push_back(high * 16 + low);
+        bytes.push_back(ConvertHexField(record.substr(i, 2)));
         sum += static_cast<unsigned>(bytes.back());
     }
     const std::size_t count = static_cast<std::size_t>(bytes[0]);
