@@ -77,6 +77,22 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
             (word == "--json" ? options.Json : options.Unattended) = true;
             continue;
         }
+        if (word == "--attempts" || word.rfind("--attempts=", 0) == 0) {
+            std::string count = word.size() > 10 ? word.substr(11) : std::string();
+            if (word.size() == 10 && at != std::string::npos) {
+                const std::size_t next = std::min(text.find_first_of(" \t", at), text.size());
+                count = text.substr(at, next - at);
+                at = text.find_first_not_of(" \t", next);
+            }
+            if (count.size() > 2 || count.empty() ||
+                count.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(count) < 1 || std::stoi(count) > MaxAttempts) {
+                error = "--attempts takes a number from 1 to 10";
+                return false;
+            }
+            options.Attempts = std::stoi(count);
+            continue;
+        }
         const auto verb = std::find_if(std::begin(verbs), std::end(verbs),
                                        [&](const auto& v) { return word == v.first; });
         if (verb == std::end(verbs)) {
@@ -120,6 +136,9 @@ bool AsksForJson(const std::string& text) {
         if (word == "--")
             break;
         at = text.find_first_not_of(" \t", end);
+        if (word == "--attempts" && at != std::string::npos) // its count
+            at =
+                text.find_first_not_of(" \t", std::min(text.find_first_of(" \t", at), text.size()));
     }
     return false;
 }

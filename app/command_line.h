@@ -21,7 +21,10 @@ struct CommandOptions {
     Verb What = Verb::None;
     bool Unattended = false; // no box and no question: nobody is there to answer
     bool Json = false;       // one JSON record on standard output, and nothing else there
+    int Attempts = 0;        // --attempts N: claim attempts, 1 to 10; 0 when not given
 };
+
+inline constexpr int MaxAttempts = 10;
 
 struct BatchArguments {
     bool BatchMode = false;

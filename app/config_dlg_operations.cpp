@@ -133,7 +133,10 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
     CRunReport& report = App.Report;
     {
         ReaderWork work(Controls);
-        Connection = ClaimMsr(port, baud, batch ? &report.Failure : nullptr);
+        CClaimPolicy policy;
+        if (batch && App.Options.Attempts)
+            policy.Attempts = App.Options.Attempts;
+        Connection = ClaimMsr(port, baud, batch ? &report.Failure : nullptr, policy);
     }
     if (!Connection) {
         Message(Messages::NotClaimed, Messages::ErrorCaption, UserDialogs::Icon::None);

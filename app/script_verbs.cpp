@@ -59,7 +59,10 @@ class VerbRun {
         return !Load(file) ? ExitLoadFailed : !Claim() ? ExitNotClaimed : ExitOk;
     }
     bool Claim() {
-        Connection = ClaimMsr(App.BatchPort, App.BatchBaud, &Report.Failure);
+        // A script gets its answer at once where no retry can mend the cause.
+        const CClaimPolicy policy{App.Options.Attempts ? App.Options.Attempts : ClaimAttempts,
+                                  false};
+        Connection = ClaimMsr(App.BatchPort, App.BatchBaud, &Report.Failure, policy);
         if (!Connection) {
             Error(Messages::NotClaimed, Messages::ErrorCaption, Icon::None);
             return false;

@@ -36,13 +36,13 @@ void PrintUsage(std::FILE* out, const char* batchNote) {
         "Usage: msrconfig                        open the configuration window\n"
         "       msrconfig [OPTIONS] FILE[,PORT[,BAUD]]\n"
         "                                        apply a configuration file to a reader and end\n"
-        "       msrconfig [--json] --read FILE[,PORT[,BAUD]]\n"
+        "       msrconfig [OPTIONS] --read FILE[,PORT[,BAUD]]\n"
         "                                        save a reader's configuration to FILE (- for\n"
         "                                        standard output) and print its firmware revision\n"
         "       msrconfig [--json] --check FILE  tell whether FILE holds a whole configuration\n"
-        "       msrconfig [--json] --verify FILE[,PORT[,BAUD]]\n"
+        "       msrconfig [OPTIONS] --verify FILE[,PORT[,BAUD]]\n"
         "                                        tell whether a reader holds FILE's configuration\n"
-        "       msrconfig [--json] --ensure FILE[,PORT[,BAUD]]\n"
+        "       msrconfig [OPTIONS] --ensure FILE[,PORT[,BAUD]]\n"
         "                                        make a reader hold it: write only when it does\n"
         "                                        not, then read back what was written\n"
         "       msrconfig [--json] --list-ports  show which COM names reach a device\n"
@@ -52,6 +52,8 @@ void PrintUsage(std::FILE* out, const char* batchNote) {
         "                       standard error, the question is answered No, a file that\n"
         "                       cannot be loaded ends the run\n"
         "         --json        one JSON record of the run on standard output, nothing else\n"
+        "         --attempts N  claim the reader in at most N attempts (1 to 10, default 10);\n"
+        "                       the verbs give up at once on no-device and no-permission\n"
         "\n"
         "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 (the\n"
         "default). A FILE whose name begins with -- is given as ./--name. %s\n"
@@ -78,7 +80,7 @@ void ListPorts(CRunReport& report, bool json) {
     std::vector<std::string> taken = PortListNames();
     for (const std::string& name : taken) {
         CPortInfo port = DescribePort(name);
-        if (!port.Device.empty())
+        if (!port.Device.empty() || !port.Problem.empty())
             report.Ports.push_back(std::move(port));
     }
     report.Unnamed = UnnamedSerialDevices();
@@ -89,6 +91,9 @@ void ListPorts(CRunReport& report, bool json) {
             port.Folder.empty() ? "" : "  (from " + ShownText(port.Folder) + ")";
         std::printf("%-9s  %s%s\n", ShownText(port.Name).c_str(), DeviceText(port).c_str(),
                     from.c_str());
+        if (const std::string identity = IdentityWords(port.VendorId, port.ProductId, port.Serial);
+            !identity.empty())
+            std::printf("%9s  identity: %s\n", "", identity.c_str());
         if (!port.Problem.empty())
             std::printf("%9s  %s\n", "", port.Problem.c_str());
     }
@@ -118,8 +123,13 @@ void ListPorts(CRunReport& report, bool json) {
         const std::string prepare = std::filesystem::is_directory(folder, ignored)
                                         ? ""
                                         : "mkdir -p " + ShellWord(folder) + " && ";
-        std::printf("  %sln -s %s %s\n", prepare.c_str(), ShellWord(target).c_str(),
-                    ShellWord(folder + "/" + taken.back()).c_str());
+        const std::string entry = ShellWord(folder + "/" + taken.back());
+        std::printf("  %sln -s %s %s\n", prepare.c_str(), ShellWord(target).c_str(), entry.c_str());
+        // A kind of reader rather than one adapter: the same entry serves every terminal.
+        if (const std::string kind = IdentityWords(device.VendorId, device.ProductId);
+            !kind.empty())
+            std::printf("  or, for any reader of this kind: %secho '%s' > %s\n", prepare.c_str(),
+                        kind.c_str(), entry.c_str());
     }
 }
 

@@ -14,6 +14,8 @@ const char* ClaimCauseName(ClaimCause cause) {
         return "not-acknowledged";
     case ClaimCause::BadAnswer:
         return "bad-answer";
+    case ClaimCause::Ambiguous:
+        return "ambiguous";
     case ClaimCause::None:
         break;
     }

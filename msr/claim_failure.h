@@ -5,13 +5,22 @@
 
 #include <string>
 
-enum class ClaimCause { None, NoDevice, NoPermission, Busy, NoAnswer, NotAcknowledged, BadAnswer };
+enum class ClaimCause {
+    None,
+    NoDevice,
+    NoPermission,
+    Busy,
+    NoAnswer,
+    NotAcknowledged,
+    BadAnswer,
+    Ambiguous, // two devices answer to the identity a port name is bound to
+};
 
 struct CClaimFailure {
     ClaimCause Cause = ClaimCause::None;
     std::string Text; // what failed, for a person; outside names already shown escaped
 };
 
-// "no-device", "no-permission", "busy", "no-answer", "not-acknowledged", "bad-answer"; "" for
-// None.
+// "no-device", "no-permission", "busy", "no-answer", "not-acknowledged", "bad-answer",
+// "ambiguous"; "" for None.
 const char* ClaimCauseName(ClaimCause cause);

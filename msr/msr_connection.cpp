@@ -109,7 +109,7 @@ bool CMsrConnection::CommitConfiguration() {
 }
 
 std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText,
-                                         CClaimFailure* why) {
+                                         CClaimFailure* why, const CClaimPolicy& policy) {
     CClaimFailure last;
     // Another name would still have its first three characters skipped: "LPT3" is no COM3.
     if (!IsComPortName(portText)) {
@@ -120,12 +120,17 @@ std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std:
         return nullptr;
     }
     const std::string portSuffix = portText.substr(3);
-    for (int attempt = 0; attempt < ClaimAttempts && !StopRequested(); ++attempt) {
+    for (int attempt = 0; attempt < policy.Attempts && !StopRequested(); ++attempt) {
         auto connection = std::make_unique<CMsrConnection>(portSuffix, ConvertDecimal(baudText));
         if (connection->Claimed == 1)
             return connection;
         last = connection->Failure;
         connection.reset();
+        const bool hopeless = last.Cause == ClaimCause::NoDevice ||
+                              last.Cause == ClaimCause::NoPermission ||
+                              last.Cause == ClaimCause::Ambiguous;
+        if ((hopeless && !policy.RetryHopeless) || attempt + 1 == policy.Attempts)
+            break;
         // In slices, so that a stop request does not sit out the pause.
         for (int paused = 0; paused < ClaimPauseMs && !StopRequested(); paused += ClaimPauseSliceMs)
             std::this_thread::sleep_for(std::chrono::milliseconds(ClaimPauseSliceMs));

@@ -38,9 +38,17 @@ class CMsrConnection {
 inline constexpr int ClaimAttempts = 10;
 inline constexpr int ClaimPauseMs = 500;
 
-// portText is a list entry such as "COM3" (its first three characters are skipped);
-// baudText is decimal. Null when no reader could be claimed in ten attempts, or when a
-// stop was requested before one was. After ten failed attempts one more log line says why
-// the last one failed, and `why` receives it.
+// How hard a claim tries: a person at the window waits for ten attempts; a script may bound
+// them and give up at once where a retry cannot help.
+struct CClaimPolicy {
+    int Attempts = ClaimAttempts;
+    // A missing device or a refused permission stays so for the next half second.
+    bool RetryHopeless = true;
+};
+
+// portText is a list entry such as "COM3"; baudText is decimal. Null when no reader could be
+// claimed within the policy's attempts, or when a stop was requested before one was. After
+// the last failed attempt one more log line says why it failed, and `why` receives it.
 std::unique_ptr<CMsrConnection> ClaimMsr(const std::string& portText, const std::string& baudText,
-                                         CClaimFailure* why = nullptr);
+                                         CClaimFailure* why = nullptr,
+                                         const CClaimPolicy& policy = {});

@@ -2,6 +2,7 @@
 
 #include "msr/shown_text.h"
 
+#include <algorithm>
 #include <cctype>
 
 std::vector<std::string> PortListNames() {
@@ -51,4 +52,21 @@ bool IsFurtherPortName(const std::string& name) {
     const std::string suffix = name.substr(3);
     const bool number = suffix.find_first_not_of("0123456789") == std::string::npos;
     return !number || suffix[0] == '0' || std::stoi(suffix) > 11;
+}
+
+std::string IdentityWords(const std::string& vendorId, const std::string& productId,
+                          const std::string& serial) {
+    const auto hex = [](const std::string& id) {
+        return id.size() == 4 && std::all_of(id.begin(), id.end(),
+                                             [](unsigned char c) { return std::isxdigit(c) != 0; });
+    };
+    const auto plain = [](unsigned char c) {
+        return std::isalnum(c) || c == '-' || c == '_' || c == '.';
+    };
+    if (!hex(vendorId) || !hex(productId) || !std::all_of(serial.begin(), serial.end(), plain))
+        return std::string();
+    std::string words = "vendor=" + vendorId + " product=" + productId;
+    std::transform(words.begin(), words.end(), words.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return serial.empty() ? words : words + " serial=" + serial;
 }

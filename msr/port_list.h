@@ -39,5 +39,11 @@ std::vector<CPortInfo> UnnamedSerialDevices();
 // A name the list may offer after COM1..COM11: COM and a suffix, at most 9 characters.
 bool IsFurtherPortName(const std::string& name);
 
+// The words a port folder entry binds a reader of these ids with ("vendor=0403 product=6001",
+// and " serial=..." when given), or empty when the ids are not four hex digits each or the
+// serial number could not be typed as shown.
+std::string IdentityWords(const std::string& vendorId, const std::string& productId,
+                          const std::string& serial = std::string());
+
 // "COM9" < "COM10": runs of digits compare as numbers.
 bool NaturalLess(const std::string& a, const std::string& b);

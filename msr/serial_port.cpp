@@ -7,17 +7,21 @@ CSerialPort::~CSerialPort() {
 }
 
 bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
-    std::string device;
     Failure = {};
     if (IsOpen())
         return false;
-    if (!ResolvePortDevice(portSuffix, device)) {
-        Failure = {ClaimCause::NoDevice, "the port name leads to no device"};
+    const CPortTarget target = ResolvePort(portSuffix);
+    if (target.Device.empty()) {
+        Failure = {target.Cause, target.Problem};
         return false;
     }
-    const std::intptr_t handle = OpenDevice(device, baud, Failure);
-    if (handle == InvalidHandle)
+    const std::intptr_t handle = OpenDevice(target.Device, baud, Failure);
+    if (handle == InvalidHandle) {
+        // A fallback device that is not there: the name may be missing from a folder.
+        if (Failure.Cause == ClaimCause::NoDevice && !target.Searched.empty())
+            Failure.Text += "; " + target.Searched;
         return false;
+    }
     Handle = handle;
     Gone = false;
     return true;

@@ -1,7 +1,7 @@
 #include "msr/port_list.h"
 
 #include "msr/port_name.h"
-#include "msr/posix/reader_line.h"
+#include "msr/posix/serial_devices.h"
 #include "msr/shown_text.h"
 
 #include <algorithm>
@@ -18,88 +18,15 @@
 
 namespace {
 
-const std::string Dev = "/dev", Sys = "/sys";
-
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir))
-            names.push_back(entry->d_name);
-        closedir(dir);
-    }
-    return names;
-}
-
-std::string RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-std::string BaseName(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
-}
-
-std::string FirstLine(const std::string& path) {
-    std::string line;
-    std::getline(std::ifstream(path), line);
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
-        line.pop_back();
-    return line;
-}
-
-// Told from the device number, never by opening it: opening can toggle a line's modem signals.
-bool IsReaderLineDevice(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
-           CouldBeReaderLine(info.st_rdev);
-}
-
 // A ttyS node exists for every port the kernel could drive; sysfs says whether a UART is
 // there (type 0: none).
 bool HasHardware(const std::string& device) {
-    const std::string name = BaseName(device);
+    const std::string name = device.substr(device.rfind('/') + 1);
     if (name.rfind("ttyS", 0) != 0)
         return true;
-    std::ifstream type(Sys + "/class/tty/" + name + "/type");
+    std::ifstream type("/sys/class/tty/" + name + "/type");
     int value = -1;
     return !(type >> value) || value != 0;
-}
-
-// The USB device above a tty in sysfs: maker, product and serial number for a person, and
-// the ids and serial number that identify it.
-std::string UsbDetails(const std::string& device, CPortInfo* identity = nullptr) {
-    std::string dir = RealPath(Sys + "/class/tty/" + BaseName(device) + "/device");
-    for (int level = 0; level < 4 && dir.size() > 1; ++level, dir = dir.substr(0, dir.rfind('/'))) {
-        struct stat info;
-        if (stat((dir + "/idVendor").c_str(), &info) != 0)
-            continue;
-        std::string details = FirstLine(dir + "/manufacturer");
-        const std::string product = FirstLine(dir + "/product"),
-                          serial = FirstLine(dir + "/serial");
-        if (!product.empty())
-            details += (details.empty() ? "" : " ") + product;
-        if (!serial.empty())
-            details += (details.empty() ? "serial " : ", serial ") + serial;
-        if (identity) {
-            identity->VendorId = FirstLine(dir + "/idVendor");
-            identity->ProductId = FirstLine(dir + "/idProduct");
-            identity->Serial = serial;
-        }
-        return details;
-    }
-    return std::string();
-}
-
-// The by-id link that leads to `device`, which stays the same whatever order readers are
-// plugged in.
-std::string StableName(const std::string& device) {
-    const std::string folder = Dev + "/serial/by-id";
-    std::vector<std::string> links = Entries(folder);
-    std::sort(links.begin(), links.end());
-    for (const std::string& link : links)
-        if (link[0] != '.' && RealPath(folder + "/" + link) == device)
-            return folder + "/" + link;
-    return std::string();
 }
 
 } // namespace
@@ -107,7 +34,7 @@ std::string StableName(const std::string& device) {
 std::vector<std::string> FurtherPortNames() {
     std::vector<std::string> names;
     for (const std::string& folder : PortDirectories())
-        for (const std::string& name : Entries(folder))
+        for (const std::string& name : FolderEntries(folder))
             if (IsFurtherPortName(name) &&
                 std::find(names.begin(), names.end(), name) == names.end())
                 names.push_back(name);
@@ -117,10 +44,13 @@ std::vector<std::string> FurtherPortNames() {
 
 CPortInfo DescribePort(const std::string& name) {
     CPortInfo info{name, {}, {}, {}, {}, {}, {}, {}, {}};
-    std::string path;
-    if (name.rfind("COM", 0) != 0 || !ResolvePortDevice(name.substr(3), path, &info.Folder))
+    if (name.rfind("COM", 0) != 0)
         return info;
-    const std::string device = RealPath(path);
+    const CPortTarget target = ResolvePort(name.substr(3));
+    info.Folder = target.Folder;
+    if (!target.Folder.empty()) // an identity no device or two answer to, words not understood
+        info.Problem = target.Problem;
+    const std::string device = RealPath(target.Device);
     if (device.empty() || !IsReaderLineDevice(device) || !HasHardware(device))
         return info;
     info.Device = device;
@@ -134,18 +64,16 @@ std::vector<CPortInfo> UnnamedSerialDevices() {
     for (const std::string& name : PortListNames())
         if (std::string path; ResolvePortDevice(name.substr(3), path))
             named.push_back(RealPath(path));
-    std::vector<std::string> devices;
-    for (const std::string& name : Entries(Dev))
-        if ((name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) &&
-            IsReaderLineDevice(Dev + "/" + name))
-            devices.push_back(name);
-    std::sort(devices.begin(), devices.end(), NaturalLess);
     std::vector<CPortInfo> unnamed;
-    for (const std::string& name : devices) {
-        const std::string device = RealPath(Dev + "/" + name);
+    for (const std::string& device : UsbSerialDevices()) {
         if (std::find(named.begin(), named.end(), device) != named.end())
             continue;
-        CPortInfo info{{}, device, {}, StableName(device), {}, AccessProblem(device), {}, {}, {}};
+        const std::vector<std::string> stable = StableNames(device);
+        CPortInfo info{{}, device,
+                       {}, stable.empty() ? std::string() : stable.front(),
+                       {}, AccessProblem(device),
+                       {}, {},
+                       {}};
         info.Details = UsbDetails(device, &info);
         unnamed.push_back(std::move(info));
     }

@@ -1,5 +1,8 @@
 #include "msr/port_name.h"
 
+#include "msr/posix/device_identity.h"
+#include "msr/shown_text.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -7,6 +10,9 @@
 namespace {
 
 constexpr std::size_t MaxSuffixLength = 8;
+// In a port folder: COM names that no folder holds lead nowhere, never to a /dev/ttyS device,
+// which on a till may be the receipt printer.
+constexpr char NamedOnlyFile[] = "named-only";
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -46,37 +52,52 @@ std::vector<std::string> PortDirectories() {
     return folders;
 }
 
-bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath,
-                       std::string* folder) {
-    if (portSuffix.size() > MaxSuffixLength || portSuffix.empty())
-        return false;
+CPortTarget ResolvePort(const std::string& portSuffix) {
+    CPortTarget target;
+    target.Cause = ClaimCause::NoDevice;
+    target.Problem = "the port name leads to no device";
     // A suffix is part of one file name; anything that could step outside the folder names nothing.
-    if (portSuffix.find('/') != std::string::npos || portSuffix.find('\0') != std::string::npos)
-        return false;
+    if (portSuffix.size() > MaxSuffixLength || portSuffix.empty() ||
+        portSuffix.find('/') != std::string::npos || portSuffix.find('\0') != std::string::npos)
+        return target;
 
-    for (const std::string& dir : PortDirectories()) {
+    const std::vector<std::string> folders = PortDirectories();
+    std::string forbidding;
+    for (const std::string& dir : folders) {
         const std::string entry = dir + "/COM" + portSuffix;
         struct stat info;
         if (lstat(entry.c_str(), &info) == 0) {
-            devicePath = entry;
-            if (folder)
-                *folder = dir;
-            return true;
+            target.Folder = dir;
+            if (S_ISREG(info.st_mode))
+                return BoundDevice(entry, std::move(target));
+            target.Device = entry;
+            target.Cause = ClaimCause::None;
+            target.Problem.clear();
+            return target;
         }
+        if (forbidding.empty() && lstat((dir + "/" + NamedOnlyFile).c_str(), &info) == 0)
+            forbidding = dir + "/" + NamedOnlyFile;
     }
 
-    if (portSuffix.front() == '0')
-        return false;
+    std::string looked;
+    for (const std::string& dir : folders)
+        looked += (looked.empty() ? "" : ", ") + ShownText(dir);
+    const std::string name = ShownText("COM" + portSuffix);
+    target.Searched = "no port folder names " + name + " (looked in " + looked + ")";
     int number = 0;
-    for (char c : portSuffix) {
-        if (c < '0' || c > '9')
-            return false;
-        number = number * 10 + (c - '0');
+    for (char c : portSuffix)
+        number = number > 256 || c < '0' || c > '9' ? 1000 : number * 10 + (c - '0');
+    if (portSuffix.front() == '0' || number < 1 || number > 256) {
+        target.Problem = target.Searched;
+        return target;
     }
-    if (number < 1 || number > 256)
-        return false;
-    devicePath = "/dev/ttyS" + std::to_string(number - 1);
-    if (folder)
-        folder->clear();
-    return true;
+    if (!forbidding.empty()) {
+        target.Problem = target.Searched + ", and " + ShownText(forbidding) +
+                         " forbids taking /dev/ttyS" + std::to_string(number - 1) + " instead";
+        return target;
+    }
+    target.Device = "/dev/ttyS" + std::to_string(number - 1);
+    target.Cause = ClaimCause::None;
+    target.Problem.clear();
+    return target;
 }

@@ -20,15 +20,16 @@ std::vector<std::string> PortDirectories() {
     return {};
 }
 
-bool ResolvePortDevice(const std::string& portSuffix, std::string& devicePath,
-                       std::string* folder) {
+CPortTarget ResolvePort(const std::string& portSuffix) {
+    CPortTarget target;
     // Only the device namespace reaches COM10 and above; nothing may step out of it.
-    if (portSuffix.size() > MaxSuffixLength ||
+    if (portSuffix.empty() || portSuffix.size() > MaxSuffixLength ||
         portSuffix.find_first_of("\\/:") != std::string::npos ||
-        portSuffix.find('\0') != std::string::npos)
-        return false;
-    devicePath = "\\\\.\\COM" + portSuffix;
-    if (folder)
-        folder->clear();
-    return true;
+        portSuffix.find('\0') != std::string::npos) {
+        target.Cause = ClaimCause::NoDevice;
+        target.Problem = "the port name leads to no device";
+        return target;
+    }
+    target.Device = "\\\\.\\COM" + portSuffix;
+    return target;
 }

@@ -1,6 +1,7 @@
 # The real programs against the real simulator, the cases side by side. Needs root (other users,
 # device nodes, a mount namespace). Usage: e2e.py BUILD_DIR VERSION [CASE...]
 import concurrent.futures
+import csv
 import datetime
 import difflib
 import fcntl
@@ -48,10 +49,10 @@ class Setup:
         if sim is not None:
             self.add_reader("COM3", *sim)
 
-    def add_reader(self, port, *options, folder=None):
+    def add_reader(self, port, *options, folder=None, log=None):
         self.sims.append(subprocess.Popen([SIM, "--port-dir", folder or self.ports, "--port", port, "--transcript",
-                                           f"{self.dir}/{port}.log", *options]))
-        assert self.wait_for("msr-sim: ", 10, port), "msr-sim did not start"
+                                           f"{self.dir}/{log or port}.log", *options]))
+        assert self.wait_for("msr-sim: ", 10, log or port), "msr-sim did not start"
 
     def write(self, name, text):
         pathlib.Path(self.dir, name).write_text(text, encoding="latin-1")
@@ -155,7 +156,8 @@ NOISE = not_claimed(NOT_ACKNOWLEDGED, "bad-answer): the reader answers with some
 CUT = not_claimed(NOT_ACKNOWLEDGED, "bad-answer): the reader's answer did not end within a second")
 BROKEN = not_claimed(NOT_ACKNOWLEDGED, "bad-answer): the reader's configuration answer is incomplete or corrupt")
 MISSING = not_claimed("Error opening com port : 0\nError restoring functional mode.\n",
-                      "no-device): the port name leads to no device", "COM0 config.txt: ", "COM0")
+                      "no-device): no port folder names COM0 (looked in <ports>)", "COM0 config.txt: ", "COM0")
+MISSING_ONCE = MISSING[MISSING.rindex("Error opening"):]  # a script's verb: no retry can bring the device
 AT_COM0 = {"batch": "config.txt,COM0"}
 
 
@@ -171,7 +173,7 @@ def fault(name, sim=(), status=0, out="", err="", seconds=(0, 10), records=None,
                     continue
                 expect(failures, "status", status, got)
                 expect(failures, "output", out, output)
-                expect(failures, "errors", err, errors)
+                expect(failures, "errors", err.replace("<ports>", setup.ports), errors)
                 expect(failures, f"seconds within {seconds}", True, seconds[0] <= took < seconds[1])
                 if records is not None:
                     expect(failures, "records", records, setup.records())
@@ -281,15 +283,15 @@ fault("SIGHUPUnderNohup", ["--commit-delay", "1500"], out=ENTERING, records=WHOL
       program="sh", verb=["-c", 'trap "" HUP; exec "$0" "$@"', MSRCONFIG], signal_at=(signal.SIGHUP, f"<- {COMMIT}\n"))
 fault("ReadToStandardOutput", verb=["--read"], out=HEADER + "5d%;+?\n",
       err=ENTERING + "COM3 -: firmware revision SIM 1.00\n", records=QUERIED, batch="-,COM3")
-fault("ReadMissing", verb=["--read"], status=3, err=MISSING, json=True, **AT_COM0)
+fault("ReadMissing", verb=["--read"], status=3, err=MISSING_ONCE, json=True, **AT_COM0)
 fault("ReadRefused", ["--query-nak"], 3, TRIES, NAK, (0, 35), verb=["--read"])
 fault("VerifyMatching", verb=["--verify"], out=ENTERING + ABOUT + "the MSR holds the file's configuration\n", records=QUERIED, json=True)
 fault("VerifyDiffering", verb=["--verify"], status=5, out=ENTERING + DIFFERENCES, records=QUERIED, file=OTHER_FILE, json=True)
-fault("VerifyMissing", verb=["--verify"], status=3, err=MISSING, **AT_COM0)
+fault("VerifyMissing", verb=["--verify"], status=3, err=MISSING_ONCE, **AT_COM0)
 fault("VerifyRefused", ["--no-command-mode"], 3, TRIES, NO_REPLY, (0, 20), verb=["--verify"])
 fault("EnsureUnchanged", verb=["--ensure"], out=ENTERING + ABOUT + "unchanged\n", records=QUERIED, json=True)
 fault("EnsureChanged", verb=["--ensure"], out=ENTERING + ABOUT + "changed\n", records=ENSURED, file=OTHER_FILE, json=True)
-fault("EnsureMissing", verb=["--ensure"], status=3, err=MISSING, **AT_COM0)
+fault("EnsureMissing", verb=["--ensure"], status=3, err=MISSING_ONCE, **AT_COM0)
 fault("EnsureRefused", ["--set-reject"], 4, ENTERING, SET_REJECTED, records=[ENTER, QUERY, OTHER_SET, RELEASE],
       verb=["--ensure"], file=OTHER_FILE, json=True)
 fault("EnsureReadBackUnanswered", ["--unplug-after", "4"], 4, ENTERING, "Error querying MSR configuration.\n" + ABOUT +
@@ -342,6 +344,7 @@ def CommandLineStatusesAndMessages(failures):
             (['"config.txt"'], 2, "", 'COM3 "config.txt": Error!: Error opening configuration file.\n'),
             (["--bogus\x1b[2J"], 1, "", "msrconfig: unknown option --bogus\\x1b[2J\n" + usage),
             (["--read"], 1, "", "msrconfig: FILE[,PORT[,BAUD]] is missing\n" + usage),
+            (["--attempts", "11", "config.txt"], 1, "", "msrconfig: --attempts takes a number from 1 to 10\n" + usage),
             (["--version"], 0, f"msrconfig {version}\n", ""),
             ([""], 1, "", "msrconfig: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
                           "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n")]
@@ -462,14 +465,19 @@ def ListPorts(failures):
         tree, ports, shared = setup.dir, f"{setup.dir}/home/.config/msrconfig/ports", f"{setup.dir}/etc/msrconfig/ports"
         dev, sys_ = f"{tree}/dev", f"{tree}/sys"
         # /dev/pts/77 is for root alone, /dev/ttyACM0 for group dialout; sysfs lists no pseudo-terminal.
-        nodes = [("ttyUSB0", 188, 0, "tty", 0o666), ("ttyUSB1", 188, 1, "tty", 0o666), ("ttyS4", 4, 68, "tty", 0o666),
+        nodes = [("ttyUSB0", 188, 0, "tty", 0o666), ("ttyUSB1", 188, 1, "tty", 0o666), ("ttyUSB2", 188, 2, "tty", 0o666),
+                 ("ttyS4", 4, 68, "tty", 0o666),
                  ("ttyACM0", 166, 0, "tty", 0o660), ("ttyS5", 4, 69, "tty", 0o666), ("tty", 5, 0, "tty", 0o666),
                  ("null", 1, 3, "mem", 0o666), ("pts/77", 136, 77, None, 0o600)]
-        usb = (("ttyUSB0", ["0403", "Tavlon", "MSR 42", "A5069"]),
-               ("ttyUSB1", ["1d6b", "Evil\x1b[2J\x1b[1;1HCOM3 /dev/ttyS2", "X\rY", None]))
+        usb = (("ttyUSB0", ["0403", "Tavlon", "MSR 42", "A5069", "6001"]), ("ttyUSB2", ["0403", "Tavlon", "MSR 42", "B7", "6001"]),
+               ("ttyUSB1", ["1d6b", "Evil\x1b[2J\x1b[1;1HCOM3 /dev/ttyS2", "X\rY", None, None]))
         files = {"sys/class/tty/ttyS4/type": "4", "sys/class/tty/ttyS5/type": "0",  # 0: known to the kernel, no UART
                  **{f"sys/devices/usb/{name}/{file}": text for name, strings in usb
-                    for file, text in zip(("idVendor", "manufacturer", "product", "serial"), strings) if text is not None}}
+                    for file, text in zip(("idVendor", "manufacturer", "product", "serial", "idProduct"), strings) if text is not None},
+                 # Readers named by what they are: one, two of a kind, a by-id pattern, words not understood.
+                 **{f"{shared}/COM{n}": words for n, words in ((20, "vendor=0403 product=6001 serial=A5069 # the till's"),
+                    (21, "vendor=0403\nproduct=6001"), (22, "by-id=usb-Tavlon*"), (23, "vendor=zz"))},
+                 f"{tree}/fleet/msrconfig/ports/named-only": ""}
         links = {"dev/serial/by-id/usb-Tavlon_MSR_42-if00": "../../ttyUSB0",
                  "dev/serial/by-id/usb-Evil\x1b[2J-if00": "../../ttyUSB1",
                  # The system's folder names ports for every user; a user's own name comes first.
@@ -491,8 +499,14 @@ def ListPorts(failures):
             os.mknod(f"{dev}/{name}", 0o20000, os.makedev(kind, number))
             os.chown(f"{dev}/{name}", 0, 20 if name == "ttyACM0" else 0)
             os.chmod(f"{dev}/{name}", mode)
+        # Then runs that claim: an identity two devices answer to, a name a folder forbids the fallback for.
+        setup.write("verbs.sh", f"{MSRCONFIG} --list-ports\nexport XDG_CONFIG_DIRS={tree}/etc:{tree}/fleet\n" + "".join(
+            f"{MSRCONFIG} {verb} {setup.dir}/config.txt,{port}\necho status $?\n" for verb, port in (
+                ("--verify", "COM21"), ("--verify", "COM24"), ("--unattended --attempts 2", "COM24"))))
         mounted = f'mount --bind {dev} /dev && mount --bind {sys_} /sys && exec setpriv --reuid=4321 ' \
-                  f'--regid=4321 --clear-groups {MSRCONFIG} --list-ports'
+                  f'--regid=4321 --clear-groups sh {setup.dir}/verbs.sh'
+        fleet = (f"(no-device): no port folder names COM24 (looked in {ports}, {shared}, {tree}/fleet/msrconfig/ports), and "
+                 f"{tree}/fleet/msrconfig/ports/named-only forbids taking /dev/ttyS23 instead")
         dialout = ("           you may not open /dev/ttyACM0, which belongs to group dialout; join it with: "
                    'sudo adduser "$USER" dialout, then log in again\n')
         expect(failures, "--list-ports", (0, f"""COM3       /dev/pts/77  (from {ports})
@@ -502,44 +516,73 @@ COM11      /dev/ttyS4  (from {ports})
 COM\\nX     /dev/ttyACM0  (from {ports})
 {dialout}COM\\x1b[2J  /dev/ttyS4  (from {ports})
 COM12      /dev/ttyACM0  (from {shared})
-{dialout}
+{dialout}COM20      /dev/ttyUSB0  Tavlon MSR 42, serial A5069  (from {shared})
+           identity: vendor=0403 product=6001 serial=A5069
+COM21      no device  (from {shared})
+           /dev/ttyUSB0 and /dev/ttyUSB2 are all vendor=0403 product=6001, as {shared}/COM21 asks; add serial= or by-id= to tell them apart
+COM22      /dev/ttyUSB0  Tavlon MSR 42, serial A5069  (from {shared})
+           identity: vendor=0403 product=6001 serial=A5069
+COM23      no device  (from {shared})
+           {shared}/COM23 names no reader: "vendor=zz" is no vendor=, product=, serial= or by-id= word it understands
+
 Serial devices without a COM name, each with the command that gives it one:
-/dev/ttyUSB0  Tavlon MSR 42, serial A5069
-  ln -s /dev/serial/by-id/usb-Tavlon_MSR_42-if00 {ports}/COM14
 /dev/ttyUSB1  Evil\\x1b[2J\\x1b[1;1HCOM3 /dev/ttyS2 X\\rY
-  ln -s /dev/ttyUSB1 {ports}/COM15
-""", ""), setup.run("-m", "sh", "-c", mounted, program="unshare",
+  ln -s /dev/ttyUSB1 {ports}/COM14
+/dev/ttyUSB2  Tavlon MSR 42, serial B7
+  ln -s /dev/ttyUSB2 {ports}/COM15
+  or, for any reader of this kind: echo 'vendor=0403 product=6001' > {ports}/COM15
+status 3
+status 3
+status 3
+""", "".join(f"Error opening com port : {port}\nError restoring functional mode.\n" * count + f"No MSR claimed on COM{port} {why}.\n"
+             + f"COM{port} {setup.dir}/config.txt: {NOT_CLAIMED}"
+             for port, count, why in ((21, 1, f"(ambiguous): /dev/ttyUSB0 and /dev/ttyUSB2 are all vendor=0403 product=6001, as "
+                                      f"{shared}/COM21 asks; add serial= or by-id= to tell them apart"), (24, 1, fleet), (24, 2, fleet)))), setup.run("-m", "sh", "-c", mounted, program="unshare",
                     env={"HOME": f"{tree}/home", "XDG_CONFIG_DIRS": f"relative:{tree}/etc",
                          "MSRCONFIG_PORT_DIR": ""})[:3])
 
 
 @case
 def FleetPlaybook(failures):
-    # The fleet guide's playbook: it writes only readers that differ; a missing one fails its host.
+    # The fleet guide's playbook on three terminals (local hosts, each with its own port folder): term01's reader
+    # holds the file, term02's and term03's COM3 differ, and term03's host_vars name a COM9 it does not have.
     with Setup(sim=None) as setup:
-        for port, held in (("COM21", "41253B2B3F"), ("COM22", "01253B2B21"), ("COM23", "41253B2B21")):
-            setup.add_reader(port, "--config", held)  # the first holds the file's configuration
+        hosts = ("term01", "term02", "term03")
+        for host, held in zip(hosts, ("41253B2B3F", "01253B2B21", "41253B2B21")):
+            os.makedirs(f"{setup.dir}/{host}/ports")
+            setup.write(f"{host}/msrconfig", f'#!/bin/sh\nMSRCONFIG_PORT_DIR={setup.dir}/{host}/ports exec {MSRCONFIG} "$@"\n')
+            os.chmod(f"{setup.dir}/{host}/msrconfig", 0o755)
+            setup.add_reader("COM3", "--config", held, folder=f"{setup.dir}/{host}/ports", log=host)
+        os.makedirs(f"{setup.dir}/inventory/host_vars")
+        setup.write("inventory/hosts.ini", "".join(f"{h} msrconfig={setup.dir}/{h}/msrconfig msr_work={setup.dir}/{h}/work\n"
+                                                   for h in hosts) + "[all:vars]\nansible_connection=local\n")
+        setup.write("inventory/host_vars/term03.yml", "msr_ports: [COM3, COM9]\n")
 
-        def play(*ports):
-            output = "".join(setup.run(
-                "-i", "localhost,", "-c", "local", "-e", "ansible_python_interpreter=/usr/bin/python3", "-e",
-                f"msr_file={setup.dir}/config.txt", "-e", f"msrconfig={MSRCONFIG}", "-e", f"msr_work={setup.dir}/host",
-                "-e", json.dumps({"msr_ports": ports}), f"{ROOT}/docs/fleet/provision.yml", program="ansible-playbook",
-                env={"ANSIBLE_NOCOLOR": "1", "ANSIBLE_RETRY_FILES_ENABLED": "0"})[1:3])
-            recap = re.search(r"ok=\d+ +changed=\d+ +unreachable=\d+ +failed=\d+", output)
-            return " ".join(recap.group().split()) if recap else output, output
+        def play(*options):
+            output = setup.run("-i", "inventory/hosts.ini", "-e", "ansible_python_interpreter=/usr/bin/python3", "-e",
+                               "msr_file=config.txt", *options, f"{ROOT}/docs/fleet/provision.yml", program="ansible-playbook",
+                               env={"ANSIBLE_NOCOLOR": "1", "ANSIBLE_RETRY_FILES_ENABLED": "0"}, streams="merged")[1]
+            recap = {h: tuple(map(int, c)) for h, *c in re.findall(r"^(term\d+) +: ok=\d+ +changed=(\d+) .* failed=(\d+)", output, re.M)}
+            return recap, [line for line in output.splitlines() if line.startswith("fatal:")], output
 
-        def sets():
-            return [sum(record.startswith(":06") for record in setup.records(port)) for port in ("COM21", "COM22", "COM23")]
+        def writes():
+            return [sum(record.startswith(":06") for record in setup.records(host)) for host in hosts]
 
-        recap, output = play("COM21", "COM22", "COM23")
-        expect(failures, "first run: the two that differ changed", ("ok=5 changed=2 unreachable=0 failed=0", True, [0, 1, 1]),
-               (recap, "COM22: firmware SIM 1.00, changed" in output, sets()))
-        expect(failures, "second run: nothing changed, nothing written", ("ok=5 changed=0 unreachable=0 failed=0", [0, 1, 1]),
-               (play("COM21", "COM22", "COM23")[0], sets()))
-        recap, output = play("COM21", "COM24")
-        expect(failures, "a missing reader fails its host with the cause", ("ok=4 changed=0 unreachable=0 failed=1", True),
-               (recap, "COM24: not-claimed (no-device): " in output))
+        would = {"term01": (0, 0), "term02": (1, 0), "term03": (1, 1)}
+        missing = ['fatal: [term03]: FAILED! => {"changed": false, "msg": "COM9: not-claimed (no-device): /dev/ttyS8 does not '
+                   f'exist; no port folder names COM9 (looked in {setup.dir}/term03/ports)"}}']
+        recap, fatal, output = play("--check", "--diff")
+        expect(failures, "--check --diff: the changes it would make, the setting, nothing written", (would, missing, True, [0, 0, 0]),
+               (recap, fatal, {"-Use Custom Config: off", "+Use Custom Config: on"} <= set(output.splitlines()), writes()))
+        for run, changed, written in (("first run", would, [0, 1, 1]), ("second run", {**would, "term02": (0, 0), "term03": (0, 1)}, [0, 1, 1])):
+            recap, fatal, output = play()
+            expect(failures, run, (changed, missing, written), (recap, fatal, writes()))
+        rows = list(csv.reader(open(f"{setup.dir}/msr-report/readers.csv")))
+        expect(failures, "the fleet report", [["host", "port", "firmware", "status_name", "cause", "changed"],
+                                              *[[h, p, f, s, c, "false"] for h, p, f, s, c in (
+                                                  ("term01", "COM3", "SIM 1.00", "ok", ""), ("term02", "COM3", "SIM 1.00", "ok", ""),
+                                                  ("term03", "COM3", "SIM 1.00", "ok", ""), ("term03", "COM9", "", "not-claimed", "no-device"))]],
+               [row[:3] + row[4:7] for row in rows])
 
 
 @case
