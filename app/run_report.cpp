@@ -84,8 +84,13 @@ Json PortRecord(const CPortInfo& port) {
             {"details", Nullable(port.Details)},
             {"stable_name", Nullable(port.StableName)},
             {"folder", Nullable(port.Folder)},
-            {"accessible", port.Problem.empty()},
-            {"access_problem", Nullable(port.Problem)}};
+            {"vendor_id", Nullable(port.VendorId)},
+            {"product_id", Nullable(port.ProductId)},
+            {"serial", Nullable(port.Serial)},
+            {"accessible", port.Device.empty() ? Json(nullptr) : Json(port.Problem.empty())},
+            {"access_problem", port.Device.empty() ? Json(nullptr) : Nullable(port.Problem)},
+            // A name bound to an identity that no device, or more than one, answers to.
+            {"name_problem", port.Device.empty() ? Nullable(port.Problem) : Json(nullptr)}};
 }
 
 } // namespace
