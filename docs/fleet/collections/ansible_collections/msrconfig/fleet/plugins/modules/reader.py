@@ -95,6 +95,7 @@ import base64
 import binascii
 import json
 import os
+import shutil
 import stat
 import tempfile
 
@@ -142,7 +143,7 @@ def prepared_file(module, folder):
         out.write(content)
         out.flush()
         os.fsync(out.fileno())
-    if module.check_mode:  # nothing that stays behind
+    if module.check_mode:
         return temporary
     os.replace(temporary, os.path.join(folder, PREPARED))
     return os.path.join(folder, PREPARED)
@@ -163,7 +164,7 @@ def diff_of(port, differences):
             "after": "".join(f"{caption}: {after}\n" for caption, _, after in lines)}
 
 
-def failure_line(port, record, errors):
+def failure_line(port, path, record, errors):
     # One line that says what to do: the cause for a claim, the settings for a reader that
     # reads back different, the program's last word otherwise.
     line = f"{port}: {record['status_name']}"
@@ -173,7 +174,8 @@ def failure_line(port, record, errors):
         return line + ": reads back " + "; ".join(
             f"{d['caption']} {shown(d['reader'])} (file {shown(d['file'])})" for d in record["differences"])
     last = [text for text in errors.splitlines() if text.strip()]
-    return f"{line}: {last[-1]}" if last else line
+    about = f"{port} {path}: "  # the program names the run on each line; the line here says it
+    return f"{line}: {last[-1].removeprefix(about)}" if last else line
 
 
 def main():
@@ -189,7 +191,8 @@ def main():
         module.fail_json(msg=f"{port}: attempts must be 1 to 10")
     if "," in port or "," in module.params["baud"]:
         module.fail_json(msg=f"{port}: a port or baud rate holds no comma")
-    folder = module.params["work"]
+    # Check mode leaves nothing behind on the host, not even the work folder.
+    folder = tempfile.mkdtemp(prefix="msrconfig-") if module.check_mode else module.params["work"]
     private_folder(module, folder)
     path = prepared_file(module, folder)
     verb = "--verify" if module.check_mode else "--ensure"
@@ -198,8 +201,8 @@ def main():
             [module.params["program"], "--json", "--attempts", str(attempts), verb,
              f"{path},{port},{module.params['baud']}"])
     finally:
-        if path.startswith(os.path.join(folder, ".prepared-")):
-            os.unlink(path)
+        if module.check_mode:
+            shutil.rmtree(folder, ignore_errors=True)
     try:
         record = json.loads(output)
     except ValueError:
@@ -215,7 +218,7 @@ def main():
         result["diff"] = diff_of(port, record.get("differences", []))
     if status == 0 or would_write:
         module.exit_json(changed=changed, **result)
-    module.fail_json(msg=failure_line(port, record, errors), changed=changed, **result)
+    module.fail_json(msg=failure_line(port, path, record, errors), changed=changed, **result)
 
 
 if __name__ == "__main__":
