@@ -32,12 +32,46 @@ bool Fits(const std::string& token, std::size_t limit, const char* what, std::st
     return false;
 }
 
+// The value of an option that takes one, when the word at `at` is that option: after "=" in
+// the same word, else the next word; in quotation marks it may hold blanks ("C:\Run logs\r").
+// `at` moves past it. An option at the end, or an unclosed quotation mark, gives no value.
+bool TakeValue(const std::string& text, std::size_t& at, const std::string& name,
+               std::string& value) {
+    const std::size_t after = at + name.size();
+    if (text.compare(at, name.size(), name) != 0 ||
+        (after < text.size() && text[after] != '=' && text[after] != ' ' && text[after] != '\t'))
+        return false;
+    value.clear();
+    std::size_t from = after < text.size() && text[after] == '='
+                           ? after + 1
+                           : text.find_first_not_of(" \t", after);
+    at = std::string::npos;
+    if (from >= text.size())
+        return true;
+    std::size_t end = std::min(text.find_first_of(" \t", from), text.size());
+    if (text[from] == '"') {
+        end = text.find('"', from + 1);
+        if (end == std::string::npos)
+            return true;
+        value = text.substr(from + 1, end - from - 1);
+        ++end;
+    } else {
+        value = text.substr(from, end - from);
+    }
+    at = text.find_first_not_of(" \t", end);
+    return true;
+}
+
 } // namespace
 
 std::string JoinArguments(const std::vector<std::string>& arguments) {
     std::string text;
-    for (std::size_t i = 0; i < arguments.size(); ++i)
-        text += (i ? " " : "") + arguments[i];
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const bool quoted = i > 0 && arguments[i - 1] == "--log" &&
+                            arguments[i].find_first_of(" \t") != std::string::npos &&
+                            arguments[i].find('"') == std::string::npos;
+        text += (i ? " " : "") + (quoted ? "\"" + arguments[i] + "\"" : arguments[i]);
+    }
     return text;
 }
 
@@ -68,7 +102,7 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
         at = std::string::npos;
     }
     while (at != std::string::npos && text.compare(at, 2, "--") == 0) {
-        const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        const std::size_t start = at, end = std::min(text.find_first_of(" \t", at), text.size());
         const std::string word = text.substr(at, end - at);
         at = text.find_first_not_of(" \t", end);
         if (word == "--")
@@ -77,20 +111,26 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
             (word == "--json" ? options.Json : options.Unattended) = true;
             continue;
         }
-        if (word == "--attempts" || word.rfind("--attempts=", 0) == 0) {
-            std::string count = word.size() > 10 ? word.substr(11) : std::string();
-            if (word.size() == 10 && at != std::string::npos) {
-                const std::size_t next = std::min(text.find_first_of(" \t", at), text.size());
-                count = text.substr(at, next - at);
-                at = text.find_first_not_of(" \t", next);
-            }
-            if (count.size() > 2 || count.empty() ||
-                count.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoi(count) < 1 || std::stoi(count) > MaxAttempts) {
+        std::string value;
+        std::size_t next = start;
+        if (TakeValue(text, next, "--attempts", value)) {
+            at = next;
+            if (value.size() > 2 || value.empty() ||
+                value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(value) < 1 || std::stoi(value) > MaxAttempts) {
                 error = "--attempts takes a number from 1 to 10";
                 return false;
             }
-            options.Attempts = std::stoi(count);
+            options.Attempts = std::stoi(value);
+            continue;
+        }
+        if (TakeValue(text, next, "--log", value)) {
+            at = next;
+            if (value.empty()) {
+                error = "--log takes a FILE";
+                return false;
+            }
+            options.LogFile = value;
             continue;
         }
         const auto verb = std::find_if(std::begin(verbs), std::end(verbs),
@@ -126,21 +166,23 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
     return true;
 }
 
-bool AsksForJson(const std::string& text) {
+void RecoverOptions(const std::string& text, CommandOptions& options) {
     for (std::size_t at = text.find_first_not_of(" \t");
          at != std::string::npos && text.compare(at, 2, "--") == 0;) {
+        std::string value;
+        if (TakeValue(text, at, "--log", value)) {
+            options.LogFile = value;
+            continue;
+        }
+        if (TakeValue(text, at, "--attempts", value))
+            continue;
         const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
         const std::string word = text.substr(at, end - at);
-        if (word == "--json")
-            return true;
         if (word == "--")
             break;
+        options.Json = options.Json || word == "--json";
         at = text.find_first_not_of(" \t", end);
-        if (word == "--attempts" && at != std::string::npos) // its count
-            at =
-                text.find_first_not_of(" \t", std::min(text.find_first_of(" \t", at), text.size()));
     }
-    return false;
 }
 
 std::string Unquoted(const std::string& text) {

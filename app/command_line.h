@@ -22,6 +22,7 @@ struct CommandOptions {
     bool Unattended = false; // no box and no question: nobody is there to answer
     bool Json = false;       // one JSON record on standard output, and nothing else there
     int Attempts = 0;        // --attempts N: claim attempts, 1 to 10; 0 when not given
+    std::string LogFile;     // --log FILE: the run's record is appended to FILE
 };
 
 inline constexpr int MaxAttempts = 10;
@@ -33,7 +34,8 @@ struct BatchArguments {
     std::string BatchBaud;
 };
 
-// The command-line text: the arguments after the program's name joined with single blanks.
+// The command-line text: the arguments after the program's name joined with single blanks;
+// the FILE after a lone "--log" is put in quotation marks when it holds a blank.
 std::string JoinArguments(const std::vector<std::string>& arguments);
 
 // The command-line text from a whole Windows command line: what follows the program's name
@@ -42,15 +44,16 @@ std::string JoinArguments(const std::vector<std::string>& arguments);
 std::string CommandLineAfterProgramName(const std::string& commandLine);
 
 // Takes the words that begin with "--" (and a lone "-h") off the front of the command-line
-// text; what follows, blanks before it skipped, is left in `text` as the batch text. False,
-// with a one-line reason in `error`, for an unknown option, a combination that makes no
-// sense, or a verb without the batch text it needs. A file whose name begins with "--" is
-// given as "./--name".
+// text, with the values of --attempts and --log (the next word, or after "=";
+// "in quotation marks" it may hold blanks); what follows, blanks before it skipped, is left in
+// `text` as the batch text. False, with a one-line reason in `error`, for an unknown option, a
+// combination that makes no sense, or a verb without the batch text it needs. A file whose name
+// begins with "--" is given as "./--name".
 bool TakeOptions(std::string& text, CommandOptions& options, std::string& error);
 
-// Whether "--json" is among the option words at the front, also of a command line that
-// TakeOptions refuses: the refusal is then told as a record too.
-bool AsksForJson(const std::string& text);
+// From a command line that TakeOptions refuses, what it can still tell of where the record
+// goes: "--json" and "--log FILE" among the option words at the front.
+void RecoverOptions(const std::string& text, CommandOptions& options);
 
 // A text wholly in quotation marks, as PowerShell, Explorer shortcuts and cmd's completion pass
 // a Windows path with blanks, stands for what is inside; a quotation mark anywhere else stays.

@@ -4,6 +4,7 @@
 #include "app/console_user_dialogs.h"
 #include "app/host_name.h"
 #include "app/process_guard.h"
+#include "app/run_log.h"
 #include "app/script_verbs.h"
 #include "app/stored_controls.h"
 #include "msr/msr_log.h"
@@ -54,6 +55,7 @@ void PrintUsage(std::FILE* out, const char* batchNote) {
         "         --json        one JSON record of the run on standard output, nothing else\n"
         "         --attempts N  claim the reader in at most N attempts (1 to 10, default 10);\n"
         "                       the verbs give up at once on no-device and no-permission\n"
+        "         --log FILE    append the run's JSON record to FILE as one line\n"
         "\n"
         "PORT is a port name such as COM3 (the default), BAUD a baud rate such as 19200 (the\n"
         "default). A FILE whose name begins with -- is given as ./--name. %s\n"
@@ -185,7 +187,7 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
         PrintUsage(stderr, frontEnd.BatchNote);
         // A script that asked for a record gets one, also when its command line is refused.
         if (!optionsTaken)
-            app.Options.Json = AsksForJson(commandLine);
+            RecoverOptions(commandLine, app.Options);
         report.Action = optionsTaken || app.Options.What != Verb::None
                             ? ActionName(app.Options.What)
                             : "unknown";
@@ -240,17 +242,24 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
 
 int FinishRun(CConfigApp& app) {
     const int status = StopSignal() ? StoppedExitStatus() : app.Status;
+    if (!app.Options.Json && app.Options.LogFile.empty())
+        return status;
+    CRunReport& report = app.Report;
+    if (!report.Port.empty() && report.Action != "check" && report.Action != "list-ports")
+        if (CPortInfo port = DescribePort(report.Port); !port.Device.empty())
+            report.Device = port;
+    report.Status = status;
+    report.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+    const std::string record = report.Json() + "\n";
     if (app.Options.Json) {
-        CRunReport& report = app.Report;
-        if (!report.Port.empty() && report.Action != "check" && report.Action != "list-ports")
-            if (CPortInfo port = DescribePort(report.Port); !port.Device.empty())
-                report.Device = port;
-        app.Report.Status = status;
-        app.Report.Seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
-        const std::string record = app.Report.Json() + "\n";
         std::fwrite(record.data(), 1, record.size(), stdout);
         std::fflush(stdout);
     }
+    // The log serves the run; a log that cannot be written never fails it.
+    if (std::string why;
+        !app.Options.LogFile.empty() && !AppendRunLog(app.Options.LogFile, record, why))
+        std::fprintf(stderr, "msrconfig: the run is not logged in %s: %s\n",
+                     ShownText(app.Options.LogFile).c_str(), ShownText(why).c_str());
     return status;
 }

@@ -364,6 +364,23 @@ def CommandLineStatusesAndMessages(failures):
 
 
 @case
+def RunLog(failures):
+    # Every ending appends one whole line, into folders made for it; a log that cannot be written fails no run.
+    with Setup() as setup:
+        log = f"{setup.dir}/logs/of runs/runs.jsonl"
+        runs = (("--log", log, "--verify", "config.txt,COM3"), ("--log", log, "--verify", "config.txt,COM0"),
+                ("--bogus", "--log", log, "config.txt"), ("--log", log, "config.txt"))
+        statuses = [setup.run(*arguments)[0] for arguments in runs]
+        records = [json.loads(line) for line in open(log)]
+        expect(failures, "one record a run", (statuses, ["verify", "verify", "unknown", "apply"]),
+               ([r["status"] for r in records], [r["action"] for r in records]))
+        os.chmod(f"{setup.dir}/logs", 0o500)
+        expect(failures, "a log it may not write", (0, "config.txt: a whole configuration\n", f"msrconfig: the run is not logged in {setup.dir}/logs/new/"
+                                                    "runs.jsonl: Permission denied\n"),
+               setup.run("--log", f"{setup.dir}/logs/new/runs.jsonl", "--check", "config.txt", user=4321)[:3])
+
+
+@case
 def CaptionsNameTheProgramAsCalled(failures):
     # Captions name the program as it is called; Linux programs have no extension to drop.
     with Setup(["--set-reject"]) as setup:
