@@ -745,9 +745,13 @@ def WindowsFleetScripts(failures):
                 "MSR_FILE": dos(f"{setup.dir}/other.txt"), "MSR_PORT": "COM3",
                 "MSRCONFIG": dos(f"{WINDOWS}/msrconfig.com")})[:2]
         about = ENTERING + f"COM3 {dos(setup.dir)}\\other.txt: "
+        log = pathlib.Path(os.environ["WINEPREFIX"], "drive_c/ProgramData/msrconfig/runs.jsonl")
+        logged = log.read_text().splitlines() if log.exists() else []
         expect(failures, "detect, remediate, detect, remediate",
                [(0, ""), (0, about + "changed\n"), (0, "COM3 holds the prepared configuration\n"), (0, about + "unchanged\n")],
                [fleet(script) for script in ("detect.cmd", "remediate.cmd", "detect.cmd", "remediate.cmd")])
+        expect(failures, "a line a run in the run log", [("verify", 5), ("ensure", 0), ("verify", 0), ("ensure", 0)],
+               [(r["action"], r["status"]) for r in map(json.loads, log.read_text().splitlines()[len(logged):])])
         expect(failures, "written once", 1, sum(record.startswith(":06") for record in setup.records("com3")))
 
 

@@ -7,8 +7,13 @@ rem carries prepared.txt beside this script, on a machine where msrconfig is ins
 setlocal
 if not defined MSR_FILE set "MSR_FILE=%~dp0prepared.txt"
 if not defined MSR_PORT set "MSR_PORT=COM3"
-if not defined MSRCONFIG set "MSRCONFIG=%ProgramFiles%\msrconfig\msrconfig.com"
-"%MSRCONFIG%" --verify "%MSR_FILE%",%MSR_PORT% >nul 2>&1
+rem A 32-bit agent sees Program Files (x86) as %ProgramFiles%; %ProgramW6432% is the real one.
+set "PROGRAMS=%ProgramW6432%"
+if not defined PROGRAMS set "PROGRAMS=%ProgramFiles%"
+if not defined MSRCONFIG set "MSRCONFIG=%PROGRAMS%\msrconfig\msrconfig.com"
+rem Each run's record, one JSON line, for whoever asks why.
+set "MSR_LOG=%ProgramData%\msrconfig\runs.jsonl"
+"%MSRCONFIG%" --log "%MSR_LOG%" --verify "%MSR_FILE%",%MSR_PORT% >nul 2>&1
 if errorlevel 1 exit /b 0
 echo %MSR_PORT% holds the prepared configuration
 exit /b 0

@@ -7,6 +7,11 @@ rem MSR_FILE, MSR_PORT and MSRCONFIG (the console twin, msrconfig.com) as for de
 setlocal
 if not defined MSR_FILE set "MSR_FILE=%~dp0prepared.txt"
 if not defined MSR_PORT set "MSR_PORT=COM3"
-if not defined MSRCONFIG set "MSRCONFIG=%ProgramFiles%\msrconfig\msrconfig.com"
-"%MSRCONFIG%" --ensure "%MSR_FILE%",%MSR_PORT%
+rem A 32-bit agent sees Program Files (x86) as %ProgramFiles%; %ProgramW6432% is the real one.
+set "PROGRAMS=%ProgramW6432%"
+if not defined PROGRAMS set "PROGRAMS=%ProgramFiles%"
+if not defined MSRCONFIG set "MSRCONFIG=%PROGRAMS%\msrconfig\msrconfig.com"
+rem Each run's record, one JSON line, for whoever asks why.
+set "MSR_LOG=%ProgramData%\msrconfig\runs.jsonl"
+"%MSRCONFIG%" --log "%MSR_LOG%" --ensure "%MSR_FILE%",%MSR_PORT%
 exit /b %errorlevel%

@@ -1,0 +1,11 @@
+# Intune Remediations, detection: exit 0 when the reader holds the prepared configuration,
+# 1 when it does not or cannot be told (the run log says why), so that remediation runs.
+# Intune and Configuration Manager take one script alone, so each carries these lines.
+$File = if ($env:MSR_FILE) { $env:MSR_FILE } else { "$env:ProgramData\msrconfig\prepared.txt" }
+$Port = if ($env:MSR_PORT) { $env:MSR_PORT } else { 'COM3' }
+# A 32-bit agent sees Program Files (x86) as ProgramFiles; ProgramW6432 is the real one.
+$Programs = if ($env:ProgramW6432) { $env:ProgramW6432 } else { $env:ProgramFiles }
+$Program = if ($env:MSRCONFIG) { $env:MSRCONFIG } else { "$Programs\msrconfig\msrconfig.com" }
+$Log = "$env:ProgramData\msrconfig\runs.jsonl"
+& $Program --log $Log --verify "$File,$Port" *> $null
+if ($LASTEXITCODE -eq 0) { exit 0 } else { exit 1 }
