@@ -13,7 +13,8 @@ run_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest
-  clang libclang-rt-14-dev dpkg-dev
+  clang libclang-rt-14-dev
+  dpkg-dev debhelper # dpkg-buildpackage, for the Debian packages
   lintian appstream desktop-file-utils # the packages' own checks
   at-spi2-core python3-pyatspi dbus-daemon # the window's accessible tree, on a bus of its own
   xdotool imagemagick

@@ -3,8 +3,9 @@
 #   unit    the build with warnings as errors and the whole test suite
 #   asan    the whole test suite again, built with AddressSanitizer and UBSan
 #   fuzz    the libFuzzer targets, about a minute each, on the committed seed corpus
-#   package the Debian packages, checked with lintian, appstreamcli and desktop-file-validate;
-#           under CI they are also installed and started
+#   package the Debian packages, built from debian/ by dpkg-buildpackage, checked with lintian,
+#           appstreamcli and desktop-file-validate, the command line run without the window's
+#           package; under CI they are also installed and started
 #   windows the Windows build, its tests under Wine, the Windows programs against the
 #           simulator over a Wine COM port, its signed installer and zip
 # MSRCONFIG_TEST_STAGES="unit asan" picks stages; FUZZ_SECONDS sets the fuzzing time.
@@ -66,25 +67,58 @@ if has fuzz; then
 fi
 
 if has package; then
-  stage "Debian packages, with Debian's own checks"
-  [ -d build ] || { bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON && cmake --build build; }
-  (cd build && rm -f msrconfig*.deb && cpack -G DEB >/dev/null)
-  debs=("$root"/build/msrconfig_*.deb "$root"/build/msrconfig-simulator_*.deb)
+  stage "Debian packages, built and checked with Debian's own tools"
+  # The source as it stands, committed or not, without what git ignores; its upstream
+  # tarball is reproducible, made without debian/.
+  version=$(dpkg-parsechangelog -SVersion) && upstream=${version%-*}
+  out=$root/build-debian && src=$out/msrconfig-$upstream
+  rm -rf "$out" && mkdir -p "$src"
+  git ls-files -z -co --exclude-standard | while IFS= read -rd '' f; do
+    [ ! -e "$f" ] || printf '%s\0' "$f"; done | tar --null -T - -cf - | tar -xf - -C "$src"
+  tar -C "$out" --exclude="msrconfig-$upstream/debian" --sort=name --owner=0 --group=0 \
+    --numeric-owner --mode=u+rwX,go=rX --mtime="@$(dpkg-parsechangelog -STimestamp)" \
+    -cf - "msrconfig-$upstream" | xz -T1 >"$out/msrconfig_$upstream.orig.tar.xz"
+  (cd "$src" && dpkg-buildpackage -us -uc \
+    -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" >"$out/build.log" 2>&1) ||
+    { tail -n 40 "$out/build.log"; exit 1; }
   # Errors and warnings fail the stage; informational tags are shown.
-  lintian --info --pedantic --fail-on error,warning "${debs[@]}"
+  lintian --info --pedantic --fail-on error,warning "$out"/msrconfig_"$version"_*.changes
   appstreamcli validate --no-net resources/msrconfig.metainfo.xml
   desktop-file-validate resources/msrconfig.desktop
-  for deb in "${debs[@]}"; do dpkg-deb -f "$deb" Package Version Depends; done
+  for deb in "$out"/*.deb; do dpkg-deb -f "$deb" Package Version Depends; done
+  debs=("$out"/msrconfig{,-window,-simulator}_"$version"_*.deb)
+  # The command line goes without the window's package: no toolkit, no display, and a start
+  # for the window names the package.
+  ! dpkg-deb -f "${debs[0]}" Depends | grep -E '(^|[ ,|])(libqt6|qt6|libx|libgl)' ||
+    { echo "msrconfig depends on a toolkit or display library"; exit 1; }
+  bare=$out/headless && dpkg-deb -x "${debs[0]}" "$bare"
+  ! ldd "$bare/usr/bin/msrconfig" | grep libQt6 || { echo "msrconfig links Qt"; exit 1; }
+  printf 'ZYN MSR Configuration File\n5d%%;+?\n' >"$bare/good.cfg"
+  "$bare/usr/bin/msrconfig" --version && "$bare/usr/bin/msrconfig" --check "$bare/good.cfg"
+  status=0 && note=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:99 \
+    "$bare/usr/bin/msrconfig" 2>&1) || status=$?
+  [ "$status" -eq 1 ] && grep -q 'apt install msrconfig-window' <<<"$note" ||
+    { echo "without its window (status $status): $note"; exit 1; }
+  collections=usr/share/ansible/collections
+  ANSIBLE_COLLECTIONS_PATH=$bare/$collections ansible-doc msrconfig.fleet.reader >/dev/null
   if [ "${CI:-}" = "true" ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y "${debs[@]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "${debs[@]}"
     /usr/bin/msrconfig --version && /usr/bin/msr-sim --help >/dev/null
-    test -f /usr/share/applications/msrconfig.desktop
-    test -f /usr/share/metainfo/invalid.msrconfig.msrconfig.metainfo.xml
-    test -f /usr/share/icons/hicolor/48x48/apps/msrconfig.png
-    test -f /usr/share/man/man1/msrconfig.1.gz && test -f /usr/share/man/man1/msr-sim.1.gz
-    test -f /usr/lib/x86_64-linux-gnu/msrconfig/msrconfig-window.so
-    test -f /usr/share/doc/msrconfig/README.Debian
+    while read -r package file; do
+      [ -e "$file" ] && [ "$(dpkg -S "$file" | cut -d: -f1)" = "$package" ] ||
+        { echo "$file is not installed from $package"; exit 1; }
+    done <<EOF
+msrconfig /usr/share/man/man1/msrconfig.1.gz
+msrconfig /usr/share/doc/msrconfig/README.Debian
+msrconfig /usr/share/doc/msrconfig/fleet/provision.yml
+msrconfig /$collections/ansible_collections/msrconfig/fleet/galaxy.yml
+msrconfig-window /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/msrconfig/msrconfig-window.so
+msrconfig-window /usr/share/applications/msrconfig.desktop
+msrconfig-window /usr/share/metainfo/invalid.msrconfig.msrconfig.metainfo.xml
+msrconfig-window /usr/share/icons/hicolor/48x48/apps/msrconfig.png
+msrconfig-simulator /usr/share/man/man1/msr-sim.1.gz
+EOF
+    ansible-doc msrconfig.fleet.reader >/dev/null
   fi
 fi
 

@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -35,15 +36,26 @@ std::string ProgramPath() {
 
 char* programName = nullptr;
 
-// The window's module: installed in the private module folder beside bin, or beside the
-// program in a build folder. Loaded once, and only by a run that may show the window.
+// The window's module: installed in the private module folder beside bin (the Debian package
+// msrconfig-window), or beside the program in a build folder.
+std::vector<std::string> WindowModules() {
+    const std::string program = ProgramPath();
+    const std::string folder = program.substr(0, program.rfind('/') + 1);
+    return {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so",
+            folder + "msrconfig-window.so"};
+}
+
+bool WindowInstalled() {
+    for (const std::string& module : WindowModules())
+        if (access(module.c_str(), F_OK) == 0)
+            return true;
+    return false;
+}
+
+// Loaded once, and only by a run that may show the window.
 void* WindowSymbol(const char* name) {
     static void* handle = [] {
-        const std::string program = ProgramPath();
-        const std::string folder = program.substr(0, program.rfind('/') + 1);
-        for (const std::string& module :
-             {folder + "../" MSRCONFIG_MODULE_DIR "/msrconfig-window.so",
-              folder + "msrconfig-window.so"})
+        for (const std::string& module : WindowModules())
             if (void* opened = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL))
                 return opened;
         return static_cast<void*>(nullptr);
@@ -55,6 +67,9 @@ void* WindowSymbol(const char* name) {
 }
 
 bool OpenDisplay() {
+    // Without the module a batch run goes on unattended; a start for the window says why not.
+    if (!WindowInstalled())
+        return false;
     auto open = reinterpret_cast<bool (*)(char*)>(WindowSymbol("MsrconfigOpenDisplay"));
     return open && open(programName);
 }
@@ -74,7 +89,10 @@ int main(int argc, char** argv) {
     here.PersonPresent = HasDisplay();
     here.OpenDisplay = OpenDisplay;
     here.BatchNote = "Without a display a batch run is --unattended.";
-    here.NoWindowNote = here.PersonPresent
+    here.NoWindowNote = !WindowInstalled()
+                            ? "msrconfig: the window is in the package msrconfig-window, which is "
+                              "not installed: sudo apt install msrconfig-window\n"
+                        : here.PersonPresent
                             ? "msrconfig: the display cannot be opened (DISPLAY or WAYLAND_DISPLAY "
                               "names none that answers).\n"
                               "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n"
