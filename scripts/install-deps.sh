@@ -21,6 +21,7 @@ test_packages=(
   ansible-core # the fleet guide's playbook
   time # the benchmark's memory figures
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis
+  wixl msitools # the MSI: wixl builds it, msibuild adds the PATH entry
   osslsigncode openssl python3-pefile # signing and checking the Windows packages
 )
 

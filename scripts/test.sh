@@ -125,6 +125,16 @@ fi
 if has windows; then
   stage "Windows build, tested under Wine"
   [ -x build/msr-sim ] || { bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON && cmake --build build; }
+  # The packages, signed: with the certificate given, else with a throwaway one made here for
+  # the tests (never for distribution: see Windows in the README). The build signs.
+  if [ -z "${MSRCONFIG_SIGN_CERT:-}" ]; then
+    export MSRCONFIG_SIGN_CERT=$root/build-windows/test-signing.pem
+    export MSRCONFIG_SIGN_KEY=$root/build-windows/test-signing.key
+    mkdir -p build-windows
+    [ -s "$MSRCONFIG_SIGN_CERT" ] || openssl req -x509 -newkey rsa:2048 -nodes -days 3650 \
+      -subj "/CN=msrconfig test signing, not for distribution" \
+      -keyout "$MSRCONFIG_SIGN_KEY" -out "$MSRCONFIG_SIGN_CERT" 2>/dev/null
+  fi
   cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64.cmake -DMSRCONFIG_WERROR=ON \
     -DMSRCONFIG_TESTS=ON -DMSRCONFIG_SIM="$root/build/msr-sim"
   cmake --build build-windows
@@ -133,15 +143,8 @@ if has windows; then
   wine_session_start "$root/build-windows/wine"
   result=0
   (cd build-windows && ctest -j"$(nproc)" --output-on-failure --timeout 240) || result=$?
-  # The packages, signed: with the certificate given, else with a throwaway one made here.
-  if [ -z "${MSRCONFIG_SIGN_CERT:-}" ]; then
-    export MSRCONFIG_SIGN_CERT=$root/build-windows/test-signing.pem
-    export MSRCONFIG_SIGN_KEY=$root/build-windows/test-signing.key
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=msrconfig test signing" \
-      -keyout "$MSRCONFIG_SIGN_KEY" -out "$MSRCONFIG_SIGN_CERT" 2>/dev/null
-  fi
-  (cd build-windows && rm -f msrconfig-*.exe msrconfig-*.zip && cpack -G NSIS >/dev/null &&
-    cpack -G ZIP >/dev/null) || result=1
+  (cd build-windows && rm -f msrconfig-*.exe msrconfig-*.zip msrconfig-*.msi && cpack -G NSIS >/dev/null &&
+    cpack -G ZIP >/dev/null && cmake --build . --target msi >/dev/null) || result=1
   MSRCONFIG_WINDOWS_BUILD=build-windows /usr/bin/python3 tests/e2e/e2e.py build \
     "$(sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" || result=1
   wine_session_end

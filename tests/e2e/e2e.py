@@ -6,6 +6,7 @@ import datetime
 import difflib
 import fcntl
 import glob
+import hashlib
 import json
 import os
 import pathlib
@@ -17,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 build, version, only = os.path.abspath(sys.argv[1]), sys.argv[2], set(sys.argv[3:])
 MSRCONFIG, SIM = f"{build}/msrconfig", f"{build}/msr-sim"
@@ -783,6 +785,8 @@ def WindowsPackages(failures):
     def running():
         return subprocess.run(["pgrep", "-f", r"msrconfig\\msrconfig\.exe"], capture_output=True).returncode == 0
 
+    zipped = hashlib.sha256(zipfile.ZipFile(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip"))).read("msrconfig.exe")).hexdigest()
+
     with WineSetup(reader=False) as setup:
         shutil.unpack_archive(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip")), setup.dir)
         for program, description in (("msrconfig.exe", ""), ("msrconfig.com", " (console)")):
@@ -794,6 +798,8 @@ def WindowsPackages(failures):
         texts, _, signed, _ = carried(f"{WINDOWS}/{installer}")
         expect(failures, "installer", (version, True), (texts["FileVersion"], signed))
         detached(f"{WINDOWS}/{installer}", "/S")
+        expect(failures, "one msrconfig.exe in the zip and the installer; on PATH", (zipped, [place]),
+               (installed_hash(folder), on_path(setup)))
         size = sum(os.path.getsize(f"{top}/{name}") for top, _, names in os.walk(folder) for name in names)
         expect(failures, "Add/Remove Programs entry", {
             "DisplayName": "ZYN KVR MSR Configuration Utility", "DisplayVersion": version, "Publisher":
@@ -811,18 +817,63 @@ def WindowsPackages(failures):
         window = subprocess.run("timeout 60 xdotool search --sync --onlyvisible --name '^ZYN KVR MSR Configuration "
                                 "Utility$' | head -n 1", shell=True, capture_output=True, text=True).stdout.strip()
         expect(failures, "Start-menu entry starts the installed program", True, running())
-        expect(failures, "install refused while msrconfig runs", 2, detached(f"{WINDOWS}/{installer}", "/S"))
+        expect(failures, "install refused while msrconfig runs", 1618, detached(f"{WINDOWS}/{installer}", "/S"))
         # As a deployment tool runs it; in a script of its own, since Wine would escape its quotes.
         setup.write("quiet.cmd", f"@echo off\r\n{entry()['QuietUninstallString']}\r\nexit /b %errorlevel%\r\n")
-        expect(failures, "uninstall refused while msrconfig runs", (2, True),
+        expect(failures, "uninstall refused while msrconfig runs", (1618, True),
                (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")), os.path.exists(f"{folder}/msrconfig.exe")))
         subprocess.run(["xdotool", "windowfocus", "--sync", window, "key", "Escape"])
         until(lambda: not running(), 30)
-        expect(failures, "a quiet uninstall returns once the program's files are gone", (0, []),
-               (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")),
-                [name for name in os.listdir(folder) if name != "Uninstall.exe"]))
-        expect(failures, "the uninstaller, the folder and the entry follow", (True, {}),
-               (until(lambda: not os.path.exists(folder), 10), entry()))
+        expect(failures, "a quiet uninstall returns once the program's files, the entry and the PATH entry are gone",
+               (0, [], {}, [], False), (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")),
+                                     [name for name in os.listdir(folder) if name != "Uninstall.exe"], entry(),
+                                     on_path(setup), running_shell()))
+        detached("wineboot", "-r")  # the uninstaller and its folder go at the next restart
+        expect(failures, "the uninstaller and the folder follow", False, os.path.exists(folder))
+
+
+def installed_hash(folder):
+    return hashlib.sha256(open(f"{folder}/msrconfig.exe", "rb").read()).hexdigest()
+
+
+def on_path(setup):  # the system PATH's entries that name msrconfig's folder
+    path = setup.wine("query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment", "/v", "PATH",
+                      program="reg")[1]
+    return [entry.rstrip("\\") for entry in re.search(r"REG_\w+ +(.*)", path).group(1).split(";") if "msrconfig" in entry]
+
+
+def running_shell():  # a detached shell left to delete files would be endpoint protection's alarm
+    return subprocess.run(["pgrep", "-f", "cmd.exe"], capture_output=True).returncode == 0
+
+
+@case
+def WindowsMsi(failures):
+    # As Group Policy and Intune run it: silent, an upgrade over an older build in place, then removed.
+    folder, place = f"{os.environ['WINEPREFIX']}/drive_c/Program Files/msrconfig", "C:\\Program Files\\msrconfig"
+    msi = max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.msi"))
+    zipped = hashlib.sha256(zipfile.ZipFile(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip"))).read("msrconfig.exe")).hexdigest()
+
+    def entries():  # Add/Remove Programs entries of msrconfig: name, version, install location
+        listing = setup.wine("query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/s", program="reg")[1]
+        return [(dict(re.findall(r"^ +(\w+) +REG_\w+ +(.*)$", block, re.M))) for block in listing.split("\n\n")
+                if "ZYN KVR MSR Configuration Utility" in block]
+
+    def shown(entry):
+        return entry.get("DisplayVersion"), entry.get("Publisher"), entry.get("InstallLocation", "").rstrip("\\")
+
+    with WineSetup(reader=False) as setup:
+        subprocess.run(["cmake", "-DVERSION=0.9.0", f"-DOUTPUT={setup.dir}/old.msi", "-P", f"{WINDOWS}/msi.cmake"],
+                       check=True, capture_output=True)
+        signed = subprocess.run(["osslsigncode", "verify", "-CAfile", os.environ["MSRCONFIG_SIGN_CERT"], "-in", msi],
+                                capture_output=True).returncode == 0
+        runs = [setup.wine("/i", dos(path), "/qn", program="msiexec")[0] for path in (f"{setup.dir}/old.msi", msi)]
+        expect(failures, "installed over an older build: one entry, the programs, on PATH once, signed",
+               ([0, 0], [("1.0.0", "msrconfig developers", place)], zipped, [place], True),
+               (runs, [shown(e) for e in entries()], installed_hash(folder), on_path(setup), signed))
+        expect(failures, "msiexec /x removes it all", (0, [], [], False),
+               (setup.wine("/x", dos(msi), "/qn", program="msiexec")[0], entries(), on_path(setup),
+                os.path.exists(f"{folder}/msrconfig.exe")))
+
 
 
 def main():
