@@ -817,17 +817,21 @@ def WindowsPackages(failures):
         window = subprocess.run("timeout 60 xdotool search --sync --onlyvisible --name '^ZYN KVR MSR Configuration "
                                 "Utility$' | head -n 1", shell=True, capture_output=True, text=True).stdout.strip()
         expect(failures, "Start-menu entry starts the installed program", True, running())
-        expect(failures, "install refused while msrconfig runs", 1618, detached(f"{WINDOWS}/{installer}", "/S"))
-        # As a deployment tool runs it; in a script of its own, since Wine would escape its quotes.
-        setup.write("quiet.cmd", f"@echo off\r\n{entry()['QuietUninstallString']}\r\nexit /b %errorlevel%\r\n")
+        # As a deployment tool runs them, in a script: Wine would escape the quotes, and its own status has 8 bits.
+        def status_of(command):
+            setup.write("run.cmd", f"@echo off\r\n{command}\r\necho status %errorlevel%\r\n")
+            out = subprocess.run(["wine", "cmd", "/c", dos(f"{setup.dir}/run.cmd")], capture_output=True, text=True).stdout
+            return int(re.search(r"status (-?\d+)", out).group(1))
+        expect(failures, "install refused while msrconfig runs", 1618, status_of(f'"{dos(WINDOWS)}\\{installer}" /S'))
+        quiet = entry()["QuietUninstallString"]
         expect(failures, "uninstall refused while msrconfig runs", (1618, True),
-               (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")), os.path.exists(f"{folder}/msrconfig.exe")))
+               (status_of(quiet), os.path.exists(f"{folder}/msrconfig.exe")))
         subprocess.run(["xdotool", "windowfocus", "--sync", window, "key", "Escape"])
         until(lambda: not running(), 30)
+        before = shells()
         expect(failures, "a quiet uninstall returns once the program's files, the entry and the PATH entry are gone",
-               (0, [], {}, [], False), (detached("cmd", "/c", dos(f"{setup.dir}/quiet.cmd")),
-                                     [name for name in os.listdir(folder) if name != "Uninstall.exe"], entry(),
-                                     on_path(setup), running_shell()))
+               (0, [], {}, [], set()), (status_of(quiet), [name for name in os.listdir(folder) if name != "Uninstall.exe"],
+                                       entry(), on_path(setup), shells() - before))
         detached("wineboot", "-r")  # the uninstaller and its folder go at the next restart
         expect(failures, "the uninstaller and the folder follow", False, os.path.exists(folder))
 
@@ -842,8 +846,9 @@ def on_path(setup):  # the system PATH's entries that name msrconfig's folder
     return [entry.rstrip("\\") for entry in re.search(r"REG_\w+ +(.*)", path).group(1).split(";") if "msrconfig" in entry]
 
 
-def running_shell():  # a detached shell left to delete files would be endpoint protection's alarm
-    return subprocess.run(["pgrep", "-f", "cmd.exe"], capture_output=True).returncode == 0
+def shells():  # a detached shell left to delete files would be endpoint protection's alarm
+    listed = subprocess.run(["pgrep", "-af", "cmd.exe"], capture_output=True, text=True).stdout.splitlines()
+    return {line for line in listed if not line.endswith("<defunct>")}  # one that ended, not yet reaped
 
 
 @case
