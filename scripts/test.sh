@@ -138,13 +138,22 @@ if has windows; then
   cmake -S . -B build-windows -G Ninja --toolchain cmake/mingw-w64.cmake -DMSRCONFIG_WERROR=ON \
     -DMSRCONFIG_TESTS=ON -DMSRCONFIG_SIM="$root/build/msr-sim"
   cmake --build build-windows
+  # Reproducible: linked again, each program is the same bytes (its time stamp is the source's).
+  for program in msrconfig.exe msrconfig.com; do
+    mv "build-windows/$program" "build-windows/$program.first"
+  done
+  cmake --build build-windows
+  for program in msrconfig.exe msrconfig.com; do
+    cmp "build-windows/$program.first" "build-windows/$program" || exit 1
+  done
   # The window suite needs a display; Wine's crash dialog and window manager must not wait.
   source scripts/wine-session.sh
   wine_session_start "$root/build-windows/wine"
   result=0
   (cd build-windows && ctest -j"$(nproc)" --output-on-failure --timeout 240) || result=$?
-  (cd build-windows && rm -f msrconfig-*.exe msrconfig-*.zip msrconfig-*.msi && cpack -G NSIS >/dev/null &&
-    cpack -G ZIP >/dev/null && cmake --build . --target msi >/dev/null) || result=1
+  (cd build-windows && rm -f msrconfig-*.exe msrconfig-*.zip msrconfig-*.msi &&
+    cpack -G NSIS >/dev/null && cpack -G ZIP >/dev/null && cmake --build . --target msi >/dev/null) ||
+    result=1
   MSRCONFIG_WINDOWS_BUILD=build-windows /usr/bin/python3 tests/e2e/e2e.py build \
     "$(sed -n 's/^project(msrconfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" || result=1
   wine_session_end
