@@ -34,8 +34,17 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
+  # As root (CI) it installs them; anyone else is asked, and sudo is used only when told to.
   sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  if [ "$(id -u)" -ne 0 ]; then
+    if [ "${MSRCONFIG_SUDO:-}" != 1 ]; then
+      echo "missing: ${missing[*]}"
+      echo "install them with: sudo apt-get install --no-install-recommends ${missing[*]}"
+      echo "(or run this again with MSRCONFIG_SUDO=1 to let it use sudo)"
+      exit 1
+    fi
+    sudo=sudo
+  fi
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update
   $sudo apt-get install -y --no-install-recommends "${missing[@]}"

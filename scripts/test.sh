@@ -110,7 +110,7 @@ if has package; then
     done <<EOF
 msrconfig /usr/share/man/man1/msrconfig.1.gz
 msrconfig /usr/share/doc/msrconfig/README.Debian
-msrconfig /usr/share/doc/msrconfig/fleet/provision.yml
+msrconfig /usr/share/doc/msrconfig/examples/fleet/provision.yml
 msrconfig /$collections/ansible_collections/msrconfig/fleet/galaxy.yml
 msrconfig-window /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/msrconfig/msrconfig-window.so
 msrconfig-window /usr/share/applications/msrconfig.desktop
