@@ -22,9 +22,12 @@ bool CConfigDlg::Initialise() {
     const std::vector<std::string> ports = PortListNames();
     for (std::size_t i = 0; i < ports.size(); ++i) {
         Controls.AddListEntry(IDC_PORT, ports[i]);
+        // Started from the menu, nobody reads standard error: the entry itself says why the
+        // device may not be opened, and how to mend it.
+        const CPortInfo port = DescribePort(ports[i]);
         Controls.SetListEntryToolTip(IDC_PORT, static_cast<int>(i),
-                                     ShownText(ports[i]) + " leads to " +
-                                         DeviceText(DescribePort(ports[i])));
+                                     ShownText(ports[i]) + " leads to " + DeviceText(port) +
+                                         (port.Problem.empty() ? "" : "; " + port.Problem));
     }
     Controls.ClearList(IDC_BAUD);
     for (const char* baud : BaudRates)

@@ -352,7 +352,9 @@ void ConfigWindow::DecorateWindow() {
     setContextMenuPolicy(Qt::CustomContextMenu);
     const auto showMenu = [this](const QPoint& at) {
         QMenu menu(this);
-        menu.addAction(QStringLiteral("&About Tavlon..."), this, &ConfigWindow::ShowAbout);
+        // Active from the start, as a screen reader already announces it: the first Enter opens it.
+        menu.setActiveAction(
+            menu.addAction(QStringLiteral("&About Tavlon..."), this, &ConfigWindow::ShowAbout));
         menu.exec(mapToGlobal(at));
     };
     connect(this, &QWidget::customContextMenuRequested, this, showMenu);
@@ -367,6 +369,8 @@ void ConfigWindow::DecorateWindow() {
 bool ConfigWindow::CreateToolTips() {
     for (auto tip = ToolTips.cbegin(); tip != ToolTips.cend(); ++tip) {
         Control(tip.key())->setToolTip(tip.value());
+        // Read aloud as one sentence: without the layout's line breaks and double blanks.
+        Control(tip.key())->setAccessibleDescription(tip.value().simplified());
         Control(tip.key())->installEventFilter(this);
     }
     return true;

@@ -6,6 +6,9 @@
 #include "app/qt/qt_user_dialogs.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -13,6 +16,7 @@
 namespace {
 
 std::unique_ptr<QApplication> application;
+std::unique_ptr<QTranslator> qtTexts;
 int qtArgc = 1;
 char* qtArgv[] = {nullptr, nullptr};
 
@@ -43,10 +47,17 @@ extern "C" __attribute__((visibility("default"))) bool MsrconfigOpenDisplay(char
         setenv("QT_QPA_PLATFORM", asked, 1);
     else
         unsetenv("QT_QPA_PLATFORM");
-    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        return true;
-    application.reset();
-    return false;
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        application.reset();
+        return false;
+    }
+    // Qt's own texts (the file chooser's buttons and labels) in the system's language where
+    // qt6-translations-l10n has them; the window's own texts stay as they are.
+    qtTexts = std::make_unique<QTranslator>();
+    if (qtTexts->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts.get());
+    return true;
 }
 
 extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConfigApp& app) {
@@ -55,5 +66,6 @@ extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConf
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
     dlg.RunModal();
+    qtTexts.reset();
     application.reset();
 }

@@ -360,6 +360,7 @@ def CommandLineStatusesAndMessages(failures):
                           "Start it on a desktop, or under a virtual one: xvfb-run msrconfig\n")]
         for arguments, *expected in runs:
             expect(failures, repr(arguments), tuple(expected), setup.run(*arguments)[:3])
+        expect(failures, "--help within 80 columns", [], [line for line in usage.splitlines() if len(line) > 80])
         expect(failures, "a display that does not answer", (1, "", "msrconfig: the display cannot be opened (DISPLAY or "
                "WAYLAND_DISPLAY names none that answers).\nStart it on a desktop, or under a virtual one: xvfb-run "
                "msrconfig\n"), setup.run(env={"DISPLAY": ":77"})[:3])
@@ -657,7 +658,7 @@ def AccessibleWindow(failures):
                     if ident == "1019":  # the port list describes its entry: where it leads
                         expect(failures, "1019: description", True, " leads to " in node.description)
                     else:
-                        expect(failures, f"{ident}: description", tip.replace("\\n", "\n"), node.description)
+                        expect(failures, f"{ident}: description", " ".join(tip.replace("\\n", " ").split()), node.description)
                     if kind in ("edit", "list", "sorted-list"):
                         expect(failures, f"{ident}: labelled by {beside[0]!r}", True, beside[0] in labelled_by(node))
                     expect(failures, f"{ident}: inside a group box", True, any(
@@ -674,6 +675,9 @@ def AccessibleWindow(failures):
                               and n.getState().contains(pyatspi.STATE_CHECKED))
             until(lambda: shown() == expected, 10)
             expect(failures, "Get from the keyboard", expected, shown())
+            subprocess.run(["xdotool", "key", "--delay", "200", "shift+F10", "Return"], check=True)
+            expect(failures, "About from the keyboard, on the first Enter", True, bool(until(lambda: any(
+                (a.name or "").startswith("About ") for a in app if a), 10)))
         finally:
             program.terminate()
             program.wait(10)
