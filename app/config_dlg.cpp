@@ -2,6 +2,7 @@
 
 #include "app/config_app.h"
 #include "msr/msr_connection.h"
+#include "msr/msr_settings.h"
 #include "msr/port_list.h"
 #include "msr/shown_text.h"
 
@@ -66,13 +67,13 @@ void CConfigDlg::OnClicked(int id) {
         OnLoadConfig();
         break;
     default:
-        if (id >= IDC_RAW_DATA && id <= IDC_HIDE_ERRORS)
+        if (const CMsrSetting* setting = MsrSettingOfControl(id); setting && !setting->IsSentinel())
             EnableEditing();
     }
 }
 
 void CConfigDlg::OnTextChanged(int id) {
-    if (id >= IDC_TRACK1_START && id <= IDC_END_SENTINEL)
+    if (const CMsrSetting* setting = MsrSettingOfControl(id); setting && setting->IsSentinel())
         EnableEditing();
 }
 

@@ -7,6 +7,7 @@
 #include "app/dialog_controls.h"
 #include "app/user_dialogs.h"
 #include "msr/msr_configuration.h"
+#include "msr/msr_settings.h"
 
 #include <memory>
 #include <string>
@@ -14,24 +15,24 @@
 class CConfigApp;
 class CMsrConnection;
 
-// Control identifiers.
+// Control identifiers; the settings' controls are the settings table's.
 enum ControlId {
-    IDC_RAW_DATA = 1001,
-    IDC_CARRIAGE_RETURN = 1002,
-    IDC_TRACK1 = 1003,
-    IDC_TRACK2 = 1004,
-    IDC_TRACK3 = 1005,
-    IDC_STRIP_SENTINELS = 1006,
-    IDC_USE_CUSTOM = 1007,
-    IDC_HIDE_ERRORS = 1008,
+    IDC_RAW_DATA = MsrSettingControl("raw_data_mode"),
+    IDC_CARRIAGE_RETURN = MsrSettingControl("carriage_return"),
+    IDC_TRACK1 = MsrSettingControl("track1_enabled"),
+    IDC_TRACK2 = MsrSettingControl("track2_enabled"),
+    IDC_TRACK3 = MsrSettingControl("track3_enabled"),
+    IDC_STRIP_SENTINELS = MsrSettingControl("strip_sentinels"),
+    IDC_USE_CUSTOM = MsrSettingControl("use_custom_config"),
+    IDC_HIDE_ERRORS = MsrSettingControl("hide_error_tracks"),
     IDC_GET = 1009,
     IDC_COMMIT = 1010,
     IDC_SAVE = 1011,
     IDC_LOAD = 1012,
-    IDC_TRACK1_START = 1015,
-    IDC_TRACK2_START = 1016,
-    IDC_TRACK3_START = 1017,
-    IDC_END_SENTINEL = 1018,
+    IDC_TRACK1_START = MsrSettingControl("track1_start_sentinel"),
+    IDC_TRACK2_START = MsrSettingControl("track2_start_sentinel"),
+    IDC_TRACK3_START = MsrSettingControl("track3_start_sentinel"),
+    IDC_END_SENTINEL = MsrSettingControl("end_sentinel"),
     IDC_PORT = 1019,
     IDC_BAUD = 1020,
     IDC_FIRMWARE = 1023,

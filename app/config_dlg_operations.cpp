@@ -5,13 +5,12 @@
 #include "config_file/configuration_file.h"
 #include "config_file/file_flags.h"
 #include "msr/msr_connection.h"
+#include "msr/msr_settings.h"
 #include "msr/stop_request.h"
 
 namespace {
 
 constexpr std::size_t MaxFieldLength = 9; // what is read from a list entry or a sentinel field
-
-const int SentinelIds[] = {IDC_TRACK1_START, IDC_TRACK2_START, IDC_TRACK3_START, IDC_END_SENTINEL};
 
 // The window does not respond while the program talks to the reader: the pointer is busy
 // meanwhile, and the clicks and key presses made meanwhile are dropped afterwards instead
@@ -28,12 +27,6 @@ class ReaderWork {
     DialogControls& Controls;
 };
 
-std::uint8_t* SentinelField(CMsrConfiguration& c, int index) {
-    std::uint8_t* fields[] = {&c.Track1StartSentinel, &c.Track2StartSentinel,
-                              &c.Track3StartSentinel, &c.EndSentinel};
-    return fields[index];
-}
-
 } // namespace
 
 void CConfigDlg::Message(const std::string& text, const std::string& caption,
@@ -48,32 +41,20 @@ std::string CConfigDlg::FieldText(int id) const {
 }
 
 void CConfigDlg::ShowConfiguration(const CMsrConfiguration& c, bool withSentinels) {
-    const std::pair<int, std::uint8_t> boxes[] = {
-        {IDC_RAW_DATA, c.RawDataMode},       {IDC_CARRIAGE_RETURN, c.CarriageReturn},
-        {IDC_TRACK1, c.Track1Enabled},       {IDC_TRACK2, c.Track2Enabled},
-        {IDC_TRACK3, c.Track3Enabled},       {IDC_STRIP_SENTINELS, c.StripSentinels},
-        {IDC_USE_CUSTOM, c.UseCustomConfig}, {IDC_HIDE_ERRORS, c.HideErrorTracks}};
-    for (const auto& [id, on] : boxes)
-        Controls.SetChecked(id, on != 0);
-    if (!withSentinels)
-        return;
-    const std::uint8_t codes[] = {c.Track1StartSentinel, c.Track2StartSentinel,
-                                  c.Track3StartSentinel, c.EndSentinel};
-    for (int i = 0; i < 4; ++i)
-        Controls.SetText(SentinelIds[i], codes[i] == 0
-                                             ? std::string()
-                                             : std::string(1, static_cast<char>(codes[i])));
+    for (const CMsrSetting& setting : MsrSettings) {
+        const std::uint8_t value = c.*setting.Value;
+        if (!setting.IsSentinel())
+            Controls.SetChecked(setting.Control, value != 0);
+        else if (withSentinels)
+            Controls.SetText(setting.Control,
+                             value == 0 ? std::string() : std::string(1, static_cast<char>(value)));
+    }
 }
 
 void CConfigDlg::ReadOptions(CMsrConfiguration& c) {
-    c.RawDataMode = Controls.IsChecked(IDC_RAW_DATA);
-    c.CarriageReturn = Controls.IsChecked(IDC_CARRIAGE_RETURN);
-    c.Track1Enabled = Controls.IsChecked(IDC_TRACK1);
-    c.Track2Enabled = Controls.IsChecked(IDC_TRACK2);
-    c.Track3Enabled = Controls.IsChecked(IDC_TRACK3);
-    c.StripSentinels = Controls.IsChecked(IDC_STRIP_SENTINELS);
-    c.HideErrorTracks = Controls.IsChecked(IDC_HIDE_ERRORS);
-    c.UseCustomConfig = Controls.IsChecked(IDC_USE_CUSTOM);
+    for (const CMsrSetting& setting : MsrSettings)
+        if (!setting.IsSentinel())
+            c.*setting.Value = Controls.IsChecked(setting.Control) ? 1 : 0;
     if (!c.UseCustomConfig && !StopRequested() &&
         Dialogs.ShowMessage(Messages::CustomConfigQuestion, Messages::CustomConfigCaption,
                             UserDialogs::Buttons::YesNo,
@@ -152,8 +133,8 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
         report.Firmware = Connection->FirmwareRevision;
     }
     ReadOptions(record);
-    for (int i = 0; i < 4; ++i)
-        *SentinelField(record, i) = SentinelCode(SentinelIds[i]);
+    for (int i = 0; i < MsrSentinelCount; ++i)
+        record.*MsrSentinel(i).Value = SentinelCode(MsrSentinel(i).Control);
     if (batch)
         report.Differences = Compare(*report.Reader, record);
 
@@ -210,8 +191,8 @@ bool CConfigDlg::Load(bool batch) {
     ShowConfiguration(options, false);
     if (batch)
         App.Report.FileConfiguration = ConfigurationOf(content);
-    for (int i = 0; i < 4; ++i)
-        Controls.SetText(SentinelIds[i], content.Sentinels[i]);
+    for (int i = 0; i < MsrSentinelCount; ++i)
+        Controls.SetText(MsrSentinel(i).Control, content.Sentinels[i]);
     // Also when no field's text changed (empty sentinels loaded into empty fields).
     Controls.SetEnabled(IDC_SAVE, true);
 
@@ -241,8 +222,8 @@ void CConfigDlg::OnSaveConfig() {
                 return std::nullopt; // the new file is removed, the target left as it was
             ConfigFileContent content;
             content.Flags = EncodeFileFlags(options);
-            for (int i = 0; i < 4; ++i)
-                content.Sentinels[i] = FieldText(SentinelIds[i]);
+            for (int i = 0; i < MsrSentinelCount; ++i)
+                content.Sentinels[i] = FieldText(MsrSentinel(i).Control);
             return content;
         });
 

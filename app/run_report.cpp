@@ -1,5 +1,6 @@
 #include "app/run_report.h"
 
+#include "msr/msr_settings.h"
 #include "msr/shown_text.h"
 
 #include <cmath>
@@ -9,33 +10,6 @@
 namespace {
 
 using Json = nlohmann::ordered_json; // fields in the order the manual lists them
-using Member = std::uint8_t CMsrConfiguration::*;
-
-struct Field {
-    const char* Key;
-    const char* Caption;
-    Member Value;
-    bool Sentinel;
-};
-
-// In the window's order, named as the window names them.
-const Field Fields[] = {
-    {"raw_data_mode", "Raw Data Mode(AAMVA Mode)", &CMsrConfiguration::RawDataMode, false},
-    {"carriage_return", "Carriage Return Enabled", &CMsrConfiguration::CarriageReturn, false},
-    {"track1_enabled", "Track 1 Enabled", &CMsrConfiguration::Track1Enabled, false},
-    {"track2_enabled", "Track 2 Enabled", &CMsrConfiguration::Track2Enabled, false},
-    {"track3_enabled", "Track 3 Enabled", &CMsrConfiguration::Track3Enabled, false},
-    {"strip_sentinels", "Strip Sentinels", &CMsrConfiguration::StripSentinels, false},
-    {"use_custom_config", "Use Custom Config", &CMsrConfiguration::UseCustomConfig, false},
-    {"hide_error_tracks", "Hide Error Tracks", &CMsrConfiguration::HideErrorTracks, false},
-    {"track1_start_sentinel", "Start Sentinel(Track 1)", &CMsrConfiguration::Track1StartSentinel,
-     true},
-    {"track2_start_sentinel", "Start Sentinel(Track 2)", &CMsrConfiguration::Track2StartSentinel,
-     true},
-    {"track3_start_sentinel", "Start Sentinel(Track 3)", &CMsrConfiguration::Track3StartSentinel,
-     true},
-    {"end_sentinel", "End Sentinel", &CMsrConfiguration::EndSentinel, true},
-};
 
 // An 8-bit code as the character the window shows for it (U+0000 to U+00FF), in UTF-8;
 // the code 0 is the empty text of an empty field.
@@ -62,8 +36,8 @@ Json Value(int value, bool sentinel) {
 
 Json Configuration(const CMsrConfiguration& configuration) {
     Json object = Json::object();
-    for (const Field& field : Fields)
-        object[field.Key] = Value(configuration.*field.Value, field.Sentinel);
+    for (const CMsrSetting& field : MsrSettings)
+        object[field.Key] = Value(configuration.*field.Value, field.IsSentinel());
     return object;
 }
 
@@ -97,10 +71,10 @@ Json PortRecord(const CPortInfo& port) {
 
 std::vector<CDifference> Compare(const CMsrConfiguration& reader, const CMsrConfiguration& file) {
     std::vector<CDifference> differences;
-    for (const Field& field : Fields)
+    for (const CMsrSetting& field : MsrSettings)
         if (reader.*field.Value != file.*field.Value)
-            differences.push_back(
-                {field.Key, field.Caption, reader.*field.Value, file.*field.Value, field.Sentinel});
+            differences.push_back({field.Key, field.Caption, reader.*field.Value, file.*field.Value,
+                                   field.IsSentinel()});
     return differences;
 }
 

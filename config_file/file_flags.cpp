@@ -1,40 +1,45 @@
 #include "config_file/file_flags.h"
 
 #include "config_file/configuration_file.h"
+#include "msr/msr_settings.h"
 
 namespace {
-constexpr std::uint8_t TrackBits = 0x1C;
+
+// The file keeps every option in its positive sense: the bits the device keeps inverted.
+constexpr std::uint8_t InvertedBits = [] {
+    unsigned bits = 0;
+    for (const CMsrSetting& option : MsrSettings)
+        if (!option.IsSentinel() && option.DeviceInverted)
+            bits |= 1u << option.Bit;
+    return static_cast<std::uint8_t>(bits);
+}();
+
 } // namespace
 
-// The file's track bits are the device's inverted; every other bit is the same.
 std::uint8_t EncodeFileFlags(const CMsrConfiguration& options) {
-    return static_cast<std::uint8_t>(EncodeDeviceFlags(options) ^ TrackBits);
+    return static_cast<std::uint8_t>(EncodeDeviceFlags(options) ^ InvertedBits);
 }
 
 void DecodeFileFlags(std::uint8_t flags, CMsrConfiguration& options) {
-    DecodeDeviceFlags(static_cast<std::uint8_t>(flags ^ TrackBits), options);
+    DecodeDeviceFlags(static_cast<std::uint8_t>(flags ^ InvertedBits), options);
 }
 
 CMsrConfiguration ConfigurationOf(const ConfigFileContent& content) {
     CMsrConfiguration configuration;
     DecodeFileFlags(content.Flags, configuration);
-    std::uint8_t* sentinels[] = {&configuration.Track1StartSentinel,
-                                 &configuration.Track2StartSentinel,
-                                 &configuration.Track3StartSentinel, &configuration.EndSentinel};
-    for (std::size_t i = 0; i < 4; ++i)
-        *sentinels[i] = content.Sentinels[i].empty()
-                            ? 0
-                            : static_cast<std::uint8_t>(content.Sentinels[i].front());
+    for (int i = 0; i < MsrSentinelCount; ++i)
+        configuration.*MsrSentinel(i).Value =
+            content.Sentinels[i].empty() ? 0
+                                         : static_cast<std::uint8_t>(content.Sentinels[i].front());
     return configuration;
 }
 
 ConfigFileContent ContentOf(const CMsrConfiguration& configuration) {
     ConfigFileContent content;
     content.Flags = EncodeFileFlags(configuration);
-    const std::uint8_t codes[] = {configuration.Track1StartSentinel,
-                                  configuration.Track2StartSentinel,
-                                  configuration.Track3StartSentinel, configuration.EndSentinel};
-    for (std::size_t i = 0; i < 4; ++i)
-        content.Sentinels[i] = codes[i] ? std::string(1, static_cast<char>(codes[i])) : "";
+    for (int i = 0; i < MsrSentinelCount; ++i) {
+        const std::uint8_t code = configuration.*MsrSentinel(i).Value;
+        content.Sentinels[i] = code ? std::string(1, static_cast<char>(code)) : "";
+    }
     return content;
 }

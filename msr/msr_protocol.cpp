@@ -1,5 +1,7 @@
 #include "msr/msr_protocol.h"
 
+#include "msr/msr_settings.h"
+
 #include "msr/stop_request.h"
 #include "msr/text_conversion.h"
 
@@ -84,8 +86,10 @@ std::string BuildCommandRecord(const std::vector<std::uint8_t>& data) {
 }
 
 std::string BuildSetConfigurationRecord(const CMsrConfiguration& r) {
-    return BuildCommandRecord({MSR_SET_CONFIGURATION, EncodeDeviceFlags(r), r.Track1StartSentinel,
-                               r.Track2StartSentinel, r.Track3StartSentinel, r.EndSentinel});
+    std::vector<std::uint8_t> data = {MSR_SET_CONFIGURATION, EncodeDeviceFlags(r)};
+    for (int i = 0; i < MsrSentinelCount; ++i)
+        data.push_back(r.*MsrSentinel(i).Value);
+    return BuildCommandRecord(data);
 }
 
 bool Exchange(CSerialPort& link, const std::string& record, ResponseBuffer& buffer, OnStop onStop) {
@@ -125,10 +129,8 @@ bool IsCommitAcknowledged(const ResponseBuffer& buffer) {
 void DecodeConfigurationResponse(const ResponseBuffer& buffer, CMsrConfiguration& record,
                                  char firmwareRevision[9]) {
     DecodeDeviceFlags(FieldAt(buffer, FlagsIndex), record);
-    record.Track1StartSentinel = FieldAt(buffer, FlagsIndex + 2);
-    record.Track2StartSentinel = FieldAt(buffer, FlagsIndex + 4);
-    record.Track3StartSentinel = FieldAt(buffer, FlagsIndex + 6);
-    record.EndSentinel = FieldAt(buffer, FlagsIndex + 8);
+    for (int i = 0; i < MsrSentinelCount; ++i)
+        record.*MsrSentinel(i).Value = FieldAt(buffer, FlagsIndex + 2 + 2 * i);
     for (int i = 0; i < FirmwareLength; ++i)
         firmwareRevision[i] = static_cast<char>(FieldAt(buffer, FirmwareIndex + 2 * i));
     firmwareRevision[FirmwareLength] = '\0';

@@ -5,6 +5,7 @@
 
 #include "app/config_app.h"
 #include "app/config_dlg.h"
+#include "msr/msr_settings.h"
 #include "scripted_dialogs.h"
 
 #include <functional>
@@ -67,17 +68,18 @@ struct Window {
             Ui->Dlg().Initialise();
     }
     DialogControls& Controls() { return Ui->Controls(); }
-    // "1" for each checked box, 1001 to 1008.
+    // "1" for each checked box, in the window's order.
     std::string Checked() {
         std::string boxes;
-        for (int id = IDC_RAW_DATA; id <= IDC_HIDE_ERRORS; ++id)
-            boxes += Controls().IsChecked(id) ? '1' : '0';
+        for (const CMsrSetting& setting : MsrSettings)
+            if (!setting.IsSentinel())
+                boxes += Controls().IsChecked(setting.Control) ? '1' : '0';
         return boxes;
     }
     std::vector<std::string> Sentinels() {
         std::vector<std::string> texts;
-        for (int id = IDC_TRACK1_START; id <= IDC_END_SENTINEL; ++id)
-            texts.push_back(Controls().Text(id));
+        for (int i = 0; i < MsrSentinelCount; ++i)
+            texts.push_back(Controls().Text(MsrSentinel(i).Control));
         return texts;
     }
     // Enabled state of Get, Commit, Save, Load.
