@@ -3,6 +3,8 @@
 // and for --list-ports.
 #pragma once
 
+#include "msr/access_problem.h"
+
 #include <string>
 #include <vector>
 
@@ -28,10 +30,6 @@ CPortInfo DescribePort(const std::string& name);
 
 // For a person: the device and what the system knows of it, or "no device".
 std::string DeviceText(const CPortInfo& port);
-
-// Why this user may not open the device, with what to do about it (POSIX: the group to join
-// and the command that joins it); empty when it may, or when that cannot be told beforehand.
-std::string AccessProblem(const std::string& device);
 
 // POSIX: the ttyUSB and ttyACM devices that no entry of the port folder leads to.
 std::vector<CPortInfo> UnnamedSerialDevices();

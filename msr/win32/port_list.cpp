@@ -138,7 +138,3 @@ CPortInfo DescribePort(const std::string& name) {
 std::vector<CPortInfo> UnnamedSerialDevices() {
     return {}; // every port Windows lists has its COM name
 }
-
-std::string AccessProblem(const std::string&) {
-    return std::string(); // Windows tells only when the port is opened
-}

@@ -6,7 +6,7 @@
 #ifdef _WIN32
 #include "support/win32/sim_launch.h"
 #else
-#include "support/posix/sim_launch.h"
+#include "support/linux/sim_launch.h"
 #endif
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "config_file/file_replacement.h"
 
-#include "msr/posix/fd_io.h"
+#include "posix/fd_io.h"
 
 #include <cerrno>
 #include <climits>

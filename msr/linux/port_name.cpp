@@ -1,6 +1,6 @@
 #include "msr/port_name.h"
 
-#include "msr/posix/device_identity.h"
+#include "msr/linux/device_identity.h"
 #include "msr/shown_text.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "msr/posix/fd_io.h"
+#include "posix/fd_io.h"
 
 #include <cerrno>
 #include <unistd.h>

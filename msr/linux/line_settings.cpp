@@ -1,6 +1,6 @@
 // Line settings go through termios2 so that rates without a speed constant can be set too.
 // Kept apart because <asm/termbits.h> and <termios.h> cannot share a translation unit.
-#include "msr/posix/line_settings.h"
+#include "msr/linux/line_settings.h"
 
 #include <asm/termbits.h>
 #include <csignal>

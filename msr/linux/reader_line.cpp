@@ -1,4 +1,4 @@
-#include "msr/posix/reader_line.h"
+#include "msr/linux/reader_line.h"
 
 #include <climits>
 #include <string>

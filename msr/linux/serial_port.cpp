@@ -1,10 +1,10 @@
 #include "msr/serial_port.h"
 
-#include "msr/port_list.h"
-#include "msr/posix/fd_io.h"
-#include "msr/posix/line_settings.h"
-#include "msr/posix/reader_line.h"
+#include "msr/access_problem.h"
+#include "msr/linux/line_settings.h"
+#include "msr/linux/reader_line.h"
 #include "msr/shown_text.h"
+#include "posix/fd_io.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,7 +1,7 @@
-#include "msr/posix/device_identity.h"
+#include "msr/linux/device_identity.h"
 
+#include "msr/linux/serial_devices.h"
 #include "msr/port_list.h"
-#include "msr/posix/serial_devices.h"
 #include "msr/shown_text.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
-#include "msr/posix/serial_devices.h"
+#include "msr/linux/serial_devices.h"
 
+#include "msr/linux/reader_line.h"
 #include "msr/port_list.h"
-#include "msr/posix/reader_line.h"
 
 #include <algorithm>
 #include <cctype>
