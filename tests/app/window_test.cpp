@@ -1,8 +1,13 @@
 // The main window as a person finds it: controls, texts, tooltips, order, start state,
 // enabling rules, About, Enter and Escape.
+#include "layout_text.h"
 #include "test_window.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 using Texts = std::vector<std::string>;
 
@@ -36,41 +41,55 @@ TEST(MainWindow, ControlsTextsAndStartState) {
     EXPECT_EQ(w.Ui->LayoutProblems(), Texts{});
 }
 
+namespace {
+// The layout table's tooltips by control id, "\n" read as a line break.
+std::vector<std::pair<int, std::string>> LayoutToolTips() {
+    std::vector<std::pair<int, std::string>> tips;
+    std::istringstream lines(LayoutText);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> cells;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, '\t');)
+            cells.push_back(cell);
+        if (line.empty() || line[0] == '#' || cells.size() < 8 || cells[0] == "-" ||
+            cells[7].empty())
+            continue;
+        std::string tip;
+        for (std::size_t i = 0; i < cells[7].size(); ++i)
+            tip += cells[7].compare(i, 2, "\\n") == 0 ? (++i, '\n') : cells[7][i];
+        tips.emplace_back(std::stoi(cells[0]), tip);
+    }
+    return tips;
+}
+} // namespace
+
 TEST(MainWindow, ToolTipsAreExact) {
     Window w;
-    // clang-format off
-    const std::pair<int, const char*> tips[] = {
-        {1001, "\nEnabling this option removes MSR data formatting.  The raw card contents are returned in the data stream.\n\nThis mode also enables AAMVA(California Driver's License Mode).\n"},
-        {1002, "\nEnabling this option appends a carriage return after each returned track.\n"},
-        {1003, "Enable this option to include Track 1 in the data stream after a swipe.  \n\nThe swiped card must contain a valid Track 1."},
-        {1004, "Enable this option to include Track 2 in the data stream after a swipe.  \n\nThe swiped card must contain a valid Track 2."},
-        {1005, "Enable this option to include Track 3 in the data stream after a swipe.  \n\nThe swiped card must contain a valid Track 3."},
-        {1006, "\nEnabling this option removes the start and stop sentinels from the MSR returned data stream.\n"},
-        {1007, "\n**If this option is disabled, the default configuration is used by the MSR**\n\nThis option must be enabled for the MSR to use the custom configuration.\n"},
-        {1008, "\nEnabling this option disables error reporting after a bad card swipe.\n"},
-        {1009, "\nGets the current active MSR configuration from the MSR located on the specified COM port. The specified COM port must not be in use by other applications.\n"},
-        {1010, "\nCommits the shown confIguration to the MSR flash.\n"},
-        {1011, "\nSaves the current configuration to a configuration file.\n"},
-        {1012, "\nLoads a saved configuration from a configuration file.\n"},
-        {1015, "\nSets the Track 1 start sentinel.\n"},
-        {1016, "\nSets the Track 2 start sentinel.\n"},
-        {1017, "\nSets the Track 3 start sentinel.\n"},
-        {1018, "\nSets the end sentinel for each track.\n"}};
-    // clang-format on
-    for (auto [id, tip] : tips)
+    const auto tips = LayoutToolTips();
+    ASSERT_EQ(tips.size(), 16u);
+    for (const auto& [id, tip] : tips)
         EXPECT_EQ(w.Ui->ToolTip(id), tip) << id;
+    // Two as written, should the table and the window go wrong alike.
+    const char* const commit = "\nCommits the shown confIguration to the MSR flash.\n";
+    EXPECT_EQ(w.Ui->ToolTip(IDC_USE_CUSTOM),
+              "\n**If this option is disabled, the default configuration is used by the MSR**\n\n"
+              "This option must be enabled for the MSR to use the custom configuration.\n");
+    EXPECT_EQ(w.Ui->ToolTip(IDC_COMMIT), commit);
     // A greyed button still tells what it does.
     ASSERT_FALSE(w.Controls().IsEnabled(IDC_COMMIT));
-    EXPECT_EQ(w.Ui->HoverToolTip(IDC_COMMIT), tips[9].second);
+    EXPECT_EQ(w.Ui->HoverToolTip(IDC_COMMIT), commit);
 }
 
 TEST(MainWindow, EditingEnablesCommitAndSave) {
-    for (int id = IDC_RAW_DATA; id <= IDC_HIDE_ERRORS; ++id) {
+    for (const CMsrSetting& option : MsrSettings) {
+        if (option.IsSentinel())
+            continue;
         Window w;
-        w.Ui->Click(id);
-        EXPECT_EQ(w.Buttons(), "EEEE") << id;
+        w.Ui->Click(option.Control);
+        EXPECT_EQ(w.Buttons(), "EEEE") << option.Key;
     }
-    for (int id = IDC_TRACK1_START; id <= IDC_END_SENTINEL; ++id) {
+    for (int i = 0; i < MsrSentinelCount; ++i) {
+        const int id = MsrSentinel(i).Control;
         Window w;
         w.Ui->Type(id, "\u4e2d"); // no 8-bit code: refused, whatever the system's code page
         EXPECT_EQ(w.Controls().Text(id), "");
