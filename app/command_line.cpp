@@ -64,6 +64,50 @@ bool TakeValue(const std::string& text, std::size_t& at, const std::string& name
 
 } // namespace
 
+const std::vector<CVerbInfo>& VerbTable() {
+    using R = CVerbRunner;
+    static const std::vector<CVerbInfo> verbs = {
+        {Verb::None, nullptr, "apply", VerbForm::OnFile, true, true,
+         "msrconfig                        open the configuration window\n"
+         "       msrconfig [OPTIONS] FILE[,PORT[,BAUD]]\n"
+         "           apply a configuration file to a reader and end\n",
+         nullptr},
+        {Verb::Read, "--read", "read", VerbForm::OnFile, true, true,
+         "msrconfig [OPTIONS] --read FILE[,PORT[,BAUD]]\n"
+         "           save a reader's configuration to FILE (- for standard output) and\n"
+         "           print its firmware revision\n",
+         &R::Read},
+        {Verb::Check, "--check", "check", VerbForm::OnFile, false, true,
+         "msrconfig [--json] --check FILE\n"
+         "           tell whether FILE holds a whole configuration\n",
+         &R::Check},
+        {Verb::Verify, "--verify", "verify", VerbForm::OnFile, true, true,
+         "msrconfig [OPTIONS] --verify FILE[,PORT[,BAUD]]\n"
+         "           tell whether a reader holds FILE's configuration\n",
+         &R::Verify},
+        {Verb::Ensure, "--ensure", "ensure", VerbForm::OnFile, true, true,
+         "msrconfig [OPTIONS] --ensure FILE[,PORT[,BAUD]]\n"
+         "           make a reader hold it: write only when it does not, then read\n"
+         "           back what was written\n",
+         &R::Ensure},
+        {Verb::ListPorts, "--list-ports", "list-ports", VerbForm::Alone, false, true,
+         "msrconfig [--json] --list-ports\n"
+         "           show which COM names reach a device\n",
+         &R::ListPorts},
+        {Verb::Help, "--help", "help", VerbForm::Alone, false, false,
+         "msrconfig --help | --version\n", &R::Help},
+        {Verb::Version, "--version", "version", VerbForm::Alone, false, false, "", &R::Version},
+    };
+    return verbs;
+}
+
+const CVerbInfo& VerbOf(Verb verb) {
+    const std::vector<CVerbInfo>& verbs = VerbTable();
+    const auto row = std::find_if(verbs.begin(), verbs.end(),
+                                  [&](const CVerbInfo& v) { return v.What == verb; });
+    return row != verbs.end() ? *row : verbs.front();
+}
+
 std::string JoinArguments(const std::vector<std::string>& arguments) {
     std::string text;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -91,10 +135,7 @@ std::string CommandLineAfterProgramName(const std::string& commandLine) {
 
 bool TakeOptions(std::string& text, CommandOptions& options, std::string& error) {
     options = CommandOptions{};
-    const std::pair<const char*, Verb> verbs[] = {
-        {"--help", Verb::Help},    {"--version", Verb::Version}, {"--list-ports", Verb::ListPorts},
-        {"--read", Verb::Read},    {"--check", Verb::Check},     {"--verify", Verb::Verify},
-        {"--ensure", Verb::Ensure}};
+    const std::vector<CVerbInfo>& verbs = VerbTable();
     std::size_t at = text.find_first_not_of(" \t");
     if (at != std::string::npos && text.find_first_not_of(" \t", at + 2) == std::string::npos &&
         text.compare(at, 2, "-h") == 0) {
@@ -133,23 +174,25 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
             options.LogFile = value;
             continue;
         }
-        const auto verb = std::find_if(std::begin(verbs), std::end(verbs),
-                                       [&](const auto& v) { return word == v.first; });
-        if (verb == std::end(verbs)) {
+        const auto verb = std::find_if(verbs.begin(), verbs.end(), [&](const CVerbInfo& v) {
+            return v.Option && word == v.Option;
+        });
+        if (verb == verbs.end()) {
             error = "unknown option " + word;
             return false;
         }
         if (options.What != Verb::None) {
-            error = "only one of --help, --version, --list-ports, --read, --check, --verify, "
-                    "--ensure";
+            error = "only one of";
+            for (const CVerbInfo& v : verbs)
+                error += v.Option ? std::string(error.back() == 'f' ? " " : ", ") + v.Option : "";
             return false;
         }
-        options.What = verb->second;
+        options.What = verb->What;
     }
     text = at == std::string::npos ? std::string() : text.substr(at);
-    const bool scripted = options.What == Verb::Read || options.What == Verb::Check ||
-                          options.What == Verb::Verify || options.What == Verb::Ensure;
-    if (scripted || options.What == Verb::None) {
+    const CVerbInfo& verb = VerbOf(options.What);
+    const bool scripted = verb.Form == VerbForm::OnFile && options.What != Verb::None;
+    if (verb.Form == VerbForm::OnFile) {
         if (text.empty() && (scripted || options.Json || options.Unattended)) {
             error = "FILE[,PORT[,BAUD]] is missing";
             return false;
@@ -159,7 +202,7 @@ bool TakeOptions(std::string& text, CommandOptions& options, std::string& error)
             error = "FILE is empty";
             return false;
         }
-    } else if (!text.empty() || (options.Json && options.What != Verb::ListPorts)) {
+    } else if (!text.empty() || (options.Json && !verb.Records)) {
         error = "nothing may follow this option";
         return false;
     }

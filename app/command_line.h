@@ -17,6 +17,42 @@ inline constexpr std::size_t MaxBaudLength = 9;
 // What the command line asks for beside the window or the batch run.
 enum class Verb { None, Help, Version, ListPorts, Read, Check, Verify, Ensure };
 
+// What runs each verb; a verb's row names the member that runs it.
+class CVerbRunner {
+  public:
+    virtual int Help() = 0;
+    virtual int Version() = 0;
+    virtual int ListPorts() = 0;
+    virtual int Read() = 0;
+    virtual int Check() = 0;
+    virtual int Verify() = 0;
+    virtual int Ensure() = 0;
+
+  protected:
+    ~CVerbRunner() = default;
+};
+
+// Whether a verb works on FILE[,PORT[,BAUD]] or stands alone (--json aside).
+enum class VerbForm { OnFile, Alone };
+
+// One verb as the command line, --help, the record and the dispatch know it. A new verb is
+// one row here and one member of CVerbRunner.
+struct CVerbInfo {
+    Verb What;
+    const char* Option; // "--read"; none for the batch run
+    const char* Action; // the record's "action"
+    VerbForm Form;
+    bool UsesPort;     // claims a reader, so the record names its port and device
+    bool Records;      // ends with the run's record (--json, --log)
+    const char* Usage; // its lines of --help's usage, "" where another row's lines serve
+    // None for the batch run or the window, which start-up chooses between.
+    int (CVerbRunner::*Run)();
+};
+
+// Every verb, in the order --help lists them.
+const std::vector<CVerbInfo>& VerbTable();
+const CVerbInfo& VerbOf(Verb verb);
+
 struct CommandOptions {
     Verb What = Verb::None;
     bool Unattended = false; // no box and no question: nobody is there to answer

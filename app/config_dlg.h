@@ -10,10 +10,13 @@
 #include "msr/msr_settings.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class CConfigApp;
 class CMsrConnection;
+class CRunReport;
+struct CClaimPolicy;
 
 // Control identifiers; the settings' controls are the settings table's.
 enum ControlId {
@@ -71,12 +74,19 @@ class CConfigDlg {
   private:
     enum class CommitOutcome { Committed, NotClaimed, NotAccepted };
 
-    CommitOutcome Commit(bool batch);
-    bool Load(bool batch);
+    // Claims the reader, fills its record from the window and writes it; `report` learns
+    // what the reader held, what changed and why a claim failed.
+    CommitOutcome Commit(const std::string& port, const std::string& baud,
+                         const CClaimPolicy& policy, CRunReport& report);
+    void CommitBatch();
+    // The file into the window; false, the message shown, when it cannot be loaded.
+    std::optional<CMsrConfiguration> Load(const std::string& path);
     void RunBatch();
     void ShowConfiguration(const CMsrConfiguration& configuration, bool withSentinels);
-    // The options from the check boxes, asking to enable the custom configuration when clear.
-    void ReadOptions(CMsrConfiguration& configuration);
+    // The options as the check boxes show them.
+    void ReadOptions(CMsrConfiguration& configuration) const;
+    // When "Use Custom Config" is clear, asks whether to turn it on.
+    void AskForCustomConfig(CMsrConfiguration& configuration);
     std::uint8_t SentinelCode(int id) const;
     std::string FieldText(int id) const;
     void Message(const std::string& text, const std::string& caption, UserDialogs::Icon icon);

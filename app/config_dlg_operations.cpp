@@ -51,17 +51,23 @@ void CConfigDlg::ShowConfiguration(const CMsrConfiguration& c, bool withSentinel
     }
 }
 
-void CConfigDlg::ReadOptions(CMsrConfiguration& c) {
+void CConfigDlg::ReadOptions(CMsrConfiguration& c) const {
     for (const CMsrSetting& setting : MsrSettings)
         if (!setting.IsSentinel())
             c.*setting.Value = Controls.IsChecked(setting.Control) ? 1 : 0;
-    if (!c.UseCustomConfig && !StopRequested() &&
-        Dialogs.ShowMessage(Messages::CustomConfigQuestion, Messages::CustomConfigCaption,
+}
+
+void CConfigDlg::AskForCustomConfig(CMsrConfiguration& c) {
+    if (c.UseCustomConfig || StopRequested())
+        return;
+    if (Dialogs.ShowMessage(Messages::CustomConfigQuestion, Messages::CustomConfigCaption,
                             UserDialogs::Buttons::YesNo,
-                            UserDialogs::Icon::Information) == UserDialogs::Answer::Yes) {
-        c.UseCustomConfig = 1;
-        Controls.SetChecked(IDC_USE_CUSTOM, true);
+                            UserDialogs::Icon::Information) != UserDialogs::Answer::Yes) {
+        Dialogs.ExplainAnswer(Messages::KeepsDefaultConfiguration);
+        return;
     }
+    c.UseCustomConfig = 1;
+    Controls.SetChecked(IDC_USE_CUSTOM, true);
 }
 
 std::uint8_t CConfigDlg::SentinelCode(int id) const {
@@ -92,32 +98,33 @@ void CConfigDlg::OnGetConfig() {
 }
 
 void CConfigDlg::OnCommitConfig() {
-    const CommitOutcome outcome = Commit(App.BatchMode != 0);
-    if (App.BatchMode)
-        App.Status = outcome == CommitOutcome::Committed    ? ExitOk
-                     : outcome == CommitOutcome::NotClaimed ? ExitNotClaimed
-                                                            : ExitNotAccepted;
+    // After a batch run's failed Load the window commits where the command line said.
+    if (App.BatchMode) {
+        CommitBatch();
+        return;
+    }
+    Controls.SetEnabled(IDC_COMMIT, false);
+    Controls.SetEnabled(IDC_GET, false);
+    CRunReport unused;
+    Commit(Controls.SelectedListText(IDC_PORT).substr(0, MaxFieldLength),
+           Controls.SelectedListText(IDC_BAUD).substr(0, MaxFieldLength), CClaimPolicy(), unused);
 }
 
-CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
-    std::string port, baud;
-    if (batch) {
-        port = App.BatchPort;
-        baud = App.BatchBaud;
-    } else {
-        Controls.SetEnabled(IDC_COMMIT, false);
-        Controls.SetEnabled(IDC_GET, false);
-        port = Controls.SelectedListText(IDC_PORT).substr(0, MaxFieldLength);
-        baud = Controls.SelectedListText(IDC_BAUD).substr(0, MaxFieldLength);
-    }
+void CConfigDlg::CommitBatch() {
+    CClaimPolicy policy;
+    if (App.Options.Attempts)
+        policy.Attempts = App.Options.Attempts;
+    const CommitOutcome outcome = Commit(App.BatchPort, App.BatchBaud, policy, App.Report);
+    App.Status = outcome == CommitOutcome::Committed    ? ExitOk
+                 : outcome == CommitOutcome::NotClaimed ? ExitNotClaimed
+                                                        : ExitNotAccepted;
+}
 
-    CRunReport& report = App.Report;
+CConfigDlg::CommitOutcome CConfigDlg::Commit(const std::string& port, const std::string& baud,
+                                             const CClaimPolicy& policy, CRunReport& report) {
     {
         ReaderWork work(Controls);
-        CClaimPolicy policy;
-        if (batch && App.Options.Attempts)
-            policy.Attempts = App.Options.Attempts;
-        Connection = ClaimMsr(port, baud, batch ? &report.Failure : nullptr, policy);
+        Connection = ClaimMsr(port, baud, &report.Failure, policy);
     }
     if (!Connection) {
         Message(Messages::NotClaimed, Messages::ErrorCaption, UserDialogs::Icon::None);
@@ -128,15 +135,13 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
 
     // The question is asked while the reader is held, as the record is filled.
     CMsrConfiguration& record = Connection->Configuration;
-    if (batch) {
-        report.Reader = record;
-        report.Firmware = Connection->FirmwareRevision;
-    }
+    report.Reader = record;
+    report.Firmware = Connection->FirmwareRevision;
     ReadOptions(record);
+    AskForCustomConfig(record);
     for (int i = 0; i < MsrSentinelCount; ++i)
         record.*MsrSentinel(i).Value = SentinelCode(MsrSentinel(i).Control);
-    if (batch)
-        report.Differences = Compare(*report.Reader, record);
+    report.Differences = Compare(*report.Reader, record);
 
     bool applied = false, committed = false;
     {
@@ -152,8 +157,7 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
     }
     if (!committed)
         Message(Messages::CommitFailed, App.ApplicationName, UserDialogs::Icon::None);
-    if (batch)
-        report.Changed = applied || committed; // the reader took something
+    report.Changed = applied || committed; // the reader took something
 
     Controls.SetEnabled(IDC_COMMIT, true);
     Controls.SetEnabled(IDC_GET, true);
@@ -163,48 +167,36 @@ CConfigDlg::CommitOutcome CConfigDlg::Commit(bool batch) {
 }
 
 void CConfigDlg::OnLoadConfig() {
-    Load(App.BatchMode != 0);
+    // After a batch run's failed Load the button runs the batch again: no chooser.
+    if (App.BatchMode) {
+        RunBatch();
+        return;
+    }
+    const std::string path =
+        StopRequested() ? std::string() : Dialogs.ChooseFileToOpen(Messages::OpenTitle);
+    if (path.empty() || !Load(path))
+        return;
+    Dialogs.ShowMessage(Messages::Loaded(path), Messages::LoadedCaption, UserDialogs::Buttons::Ok,
+                        UserDialogs::Icon::Information);
+    Controls.SetEnabled(IDC_COMMIT, true);
 }
 
-bool CConfigDlg::Load(bool batch) {
-    std::string path;
-    if (batch) {
-        path = App.BatchFile;
-    } else {
-        path = StopRequested() ? std::string() : Dialogs.ChooseFileToOpen(Messages::OpenTitle);
-        if (path.empty())
-            return false;
-    }
-
+std::optional<CMsrConfiguration> CConfigDlg::Load(const std::string& path) {
     ConfigFileContent content;
     const ConfigFileResult result = ReadConfigurationFile(path, content);
     if (result != ConfigFileResult::Ok) {
         Message(Messages::LoadFailed(result), Messages::ErrorCaption,
                 UserDialogs::Icon::Exclamation);
-        if (batch)
-            App.Status = ExitLoadFailed;
-        return false;
+        return std::nullopt;
     }
-
     CMsrConfiguration options;
     DecodeFileFlags(content.Flags, options);
     ShowConfiguration(options, false);
-    if (batch)
-        App.Report.FileConfiguration = ConfigurationOf(content);
     for (int i = 0; i < MsrSentinelCount; ++i)
         Controls.SetText(MsrSentinel(i).Control, content.Sentinels[i]);
     // Also when no field's text changed (empty sentinels loaded into empty fields).
     Controls.SetEnabled(IDC_SAVE, true);
-
-    if (batch) {
-        OnCommitConfig();
-        Close(0);
-    } else {
-        Dialogs.ShowMessage(Messages::Loaded(path), Messages::LoadedCaption,
-                            UserDialogs::Buttons::Ok, UserDialogs::Icon::Information);
-    }
-    Controls.SetEnabled(IDC_COMMIT, true);
-    return true;
+    return ConfigurationOf(content);
 }
 
 void CConfigDlg::OnSaveConfig() {
@@ -218,6 +210,7 @@ void CConfigDlg::OnSaveConfig() {
         WriteConfigurationFile(path, [this]() -> std::optional<ConfigFileContent> {
             CMsrConfiguration options;
             ReadOptions(options);
+            AskForCustomConfig(options);
             if (StopRequested())
                 return std::nullopt; // the new file is removed, the target left as it was
             ConfigFileContent content;
@@ -239,6 +232,14 @@ void CConfigDlg::OnSaveConfig() {
                             UserDialogs::Icon::Information);
 }
 
+// The file into the window, the window into the reader, and the window closed before it is
+// ever shown, whatever Commit reported. A file that cannot be loaded leaves the window open.
 void CConfigDlg::RunBatch() {
-    Load(true);
+    App.Report.FileConfiguration = Load(App.BatchFile);
+    if (!App.Report.FileConfiguration) {
+        App.Status = ExitLoadFailed;
+        return;
+    }
+    CommitBatch();
+    Close(0);
 }

@@ -1,7 +1,5 @@
 #include "app/console_user_dialogs.h"
 
-#include "app/messages.h"
-
 #include <algorithm>
 #include <cstdio>
 
@@ -13,8 +11,6 @@ UserDialogs::Answer ConsoleUserDialogs::ShowMessage(const std::string& text,
     if (buttons == Buttons::YesNo)
         line += " No";
     Say(line);
-    if (caption == Messages::CustomConfigCaption)
-        Say(Messages::KeepsDefaultConfiguration);
     return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
 }
 

@@ -13,6 +13,7 @@ class ConsoleUserDialogs : public UserDialogs {
                        Icon icon) override;
     std::string ChooseFileToOpen(const std::string&) override { return std::string(); }
     std::string ChooseFileToSave(const std::string&) override { return std::string(); }
+    void ExplainAnswer(const std::string& text) override { Say(text); }
     // One line that is no message box: "PORT FILE: text".
     void Say(const std::string& text) const;
 

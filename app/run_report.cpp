@@ -99,14 +99,15 @@ const char* StatusName(int status) {
 
 std::string CRunReport::Json() const {
     ::Json record = {{"schema", RunReportSchema},
-                     {"action", Action},
+                     {"action", Unread ? "unknown" : VerbOf(What).Action},
                      {"version", Version},
                      {"host", Host},
                      {"time", Time}};
-    const bool ports = Action == "list-ports", check = Action == "check";
+    const CVerbInfo& verb = VerbOf(What);
+    const bool ports = What == Verb::ListPorts, port = verb.UsesPort;
     if (!ports)
-        record.update({{"port", check ? ::Json(nullptr) : ::Json(Port)},
-                       {"baud", check ? ::Json(nullptr) : ::Json(Baud)},
+        record.update({{"port", port ? ::Json(Port) : ::Json(nullptr)},
+                       {"baud", port ? ::Json(Baud) : ::Json(nullptr)},
                        {"file", File}});
     record["status"] = Status;
     record["status_name"] = StatusName(Status);

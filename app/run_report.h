@@ -3,6 +3,7 @@
 // from the file, whether anything was written, and the time taken.
 #pragma once
 
+#include "app/command_line.h"
 #include "msr/claim_failure.h"
 #include "msr/msr_configuration.h"
 #include "msr/port_list.h"
@@ -25,9 +26,8 @@ inline constexpr int RunReportSchema = 1;
 
 class CRunReport {
   public:
-    // apply, read, check, verify, ensure, list-ports; "unknown" for a command line that
-    // could not be read.
-    std::string Action = "apply";
+    Verb What = Verb::None; // the record's "action" is its name
+    bool Unread = false;    // a command line too broken to name a verb: "unknown"
     std::string Port, Baud, File;
     std::string Host, Time, Version; // the machine, the run's start (UTC), the program's
     std::string UsageError;          // why the command line was refused

@@ -165,18 +165,18 @@ int VerbRun::Ensure() {
 
 } // namespace
 
-int RunScriptVerb(CConfigApp& app) {
-    VerbRun run(app);
-    switch (app.Options.What) {
-    case Verb::Read:
-        return run.Read();
-    case Verb::Check:
-        return run.Check();
-    case Verb::Verify:
-        return run.Verify();
-    case Verb::Ensure:
-        return run.Ensure();
-    default:
-        return ExitBadCommandLine;
-    }
+int RunRead(CConfigApp& app) {
+    return VerbRun(app).Read();
+}
+
+int RunCheck(CConfigApp& app) {
+    return VerbRun(app).Check();
+}
+
+int RunVerify(CConfigApp& app) {
+    return VerbRun(app).Verify();
+}
+
+int RunEnsure(CConfigApp& app) {
+    return VerbRun(app).Ensure();
 }

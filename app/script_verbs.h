@@ -6,5 +6,8 @@
 
 #include "app/config_app.h"
 
-// Runs app.Options.What on the batch arguments; fills app.Report and gives the exit status.
-int RunScriptVerb(CConfigApp& app);
+// Each runs on the batch arguments, fills app.Report and gives the exit status.
+int RunRead(CConfigApp& app);
+int RunCheck(CConfigApp& app);
+int RunVerify(CConfigApp& app);
+int RunEnsure(CConfigApp& app);

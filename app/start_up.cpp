@@ -32,24 +32,14 @@ std::string StartTime() {
 }
 
 void PrintUsage(std::FILE* out, const char* batchNote) {
+    const char* lead = "Usage: ";
+    for (const CVerbInfo& verb : VerbTable())
+        if (*verb.Usage) {
+            std::fprintf(out, "%s%s", lead, verb.Usage);
+            lead = "       ";
+        }
     std::fprintf(
         out,
-        "Usage: msrconfig                        open the configuration window\n"
-        "       msrconfig [OPTIONS] FILE[,PORT[,BAUD]]\n"
-        "           apply a configuration file to a reader and end\n"
-        "       msrconfig [OPTIONS] --read FILE[,PORT[,BAUD]]\n"
-        "           save a reader's configuration to FILE (- for standard output) and\n"
-        "           print its firmware revision\n"
-        "       msrconfig [--json] --check FILE\n"
-        "           tell whether FILE holds a whole configuration\n"
-        "       msrconfig [OPTIONS] --verify FILE[,PORT[,BAUD]]\n"
-        "           tell whether a reader holds FILE's configuration\n"
-        "       msrconfig [OPTIONS] --ensure FILE[,PORT[,BAUD]]\n"
-        "           make a reader hold it: write only when it does not, then read\n"
-        "           back what was written\n"
-        "       msrconfig [--json] --list-ports\n"
-        "           show which COM names reach a device\n"
-        "       msrconfig --help | --version\n"
         "\n"
         "Options: --unattended  no message box and no question: messages are lines on\n"
         "                       standard error, the question is answered No, a file that\n"
@@ -140,22 +130,31 @@ void ListPorts(CRunReport& report, bool json) {
     }
 }
 
-const char* ActionName(Verb verb) {
-    switch (verb) {
-    case Verb::Read:
-        return "read";
-    case Verb::Check:
-        return "check";
-    case Verb::Verify:
-        return "verify";
-    case Verb::Ensure:
-        return "ensure";
-    case Verb::ListPorts:
-        return "list-ports";
-    default:
-        return "apply";
+// Start-up's side of each verb.
+class CVerbs final : public CVerbRunner {
+  public:
+    CVerbs(CConfigApp& app, const FrontEnd& frontEnd) : App(app), Front(frontEnd) {}
+    int Help() override {
+        PrintUsage(stdout, Front.BatchNote);
+        return ExitOk;
     }
-}
+    int Version() override {
+        std::printf("msrconfig %s\n", MSRCONFIG_VERSION);
+        return ExitOk;
+    }
+    int ListPorts() override {
+        ::ListPorts(App.Report, App.Options.Json);
+        return ExitOk;
+    }
+    int Read() override { return RunRead(App); }
+    int Check() override { return RunCheck(App); }
+    int Verify() override { return RunVerify(App); }
+    int Ensure() override { return RunEnsure(App); }
+
+  private:
+    CConfigApp& App;
+    const FrontEnd& Front;
+};
 
 // A batch run on the window's behaviour, with its controls in memory and its messages as
 // lines: nothing waits for a person.
@@ -193,9 +192,8 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
         // A script that asked for a record gets one, also when its command line is refused.
         if (!optionsTaken)
             RecoverOptions(commandLine, app.Options);
-        report.Action = optionsTaken || app.Options.What != Verb::None
-                            ? ActionName(app.Options.What)
-                            : "unknown";
+        report.What = app.Options.What;
+        report.Unread = !optionsTaken && app.Options.What == Verb::None;
         report.UsageError = error;
         app.Status = ExitBadCommandLine;
         return FinishRun(app);
@@ -203,7 +201,7 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
     app.BatchMode = batch.BatchMode ? 1 : 0;
     app.BatchPort = batch.BatchPort;
     app.BatchBaud = batch.BatchBaud;
-    report.Action = ActionName(app.Options.What);
+    report.What = app.Options.What;
     report.Port = app.BatchPort;
     report.Baud = app.BatchBaud;
     report.File = app.BatchFile;
@@ -211,24 +209,11 @@ std::optional<int> StartWithoutWindow(const std::string& commandLine, const Fron
     if (app.Options.Json || (app.Options.What == Verb::Read && app.BatchFile == "-"))
         SetLogSink(LogToErrorStream);
 
-    switch (app.Options.What) {
-    case Verb::Help:
-        PrintUsage(stdout, frontEnd.BatchNote);
-        return ExitOk;
-    case Verb::Version:
-        std::printf("msrconfig %s\n", MSRCONFIG_VERSION);
-        return ExitOk;
-    case Verb::ListPorts:
-        ListPorts(report, app.Options.Json);
-        return FinishRun(app);
-    case Verb::Read:
-    case Verb::Check:
-    case Verb::Verify:
-    case Verb::Ensure:
-        app.Status = RunScriptVerb(app);
-        return FinishRun(app);
-    case Verb::None:
-        break;
+    const CVerbInfo& verb = VerbOf(app.Options.What);
+    if (verb.Run) {
+        CVerbs verbs(app, frontEnd);
+        app.Status = (verbs.*verb.Run)();
+        return verb.Records ? FinishRun(app) : app.Status;
     }
     const bool someone =
         (app.BatchMode && app.Options.Unattended)
@@ -250,7 +235,7 @@ int FinishRun(CConfigApp& app) {
     if (!app.Options.Json && app.Options.LogFile.empty())
         return status;
     CRunReport& report = app.Report;
-    if (!report.Port.empty() && report.Action != "check" && report.Action != "list-ports")
+    if (!report.Port.empty() && VerbOf(report.What).UsesPort)
         if (CPortInfo port = DescribePort(report.Port); !port.Device.empty())
             report.Device = port;
     report.Status = status;

@@ -20,4 +20,7 @@ class UserDialogs {
     virtual std::string ChooseFileToSave(const std::string& title) = 0;
     // Closes whatever box or chooser is open, as if cancelled (a question: No).
     virtual void DismissAll() {}
+    // What a No means, for whoever answered on the person's behalf; a person who answered
+    // the box needs no telling.
+    virtual void ExplainAnswer(const std::string&) {}
 };
