@@ -1,6 +1,6 @@
 // Saves and loads on this system: refusals, a write failing part of the way, a folder renamed
-// during the question, and what is no regular file. Who may use a saved file, and planted
-// links, are tested end to end (tests/e2e), with real users.
+// during the question, where a path leads, the mode of a saved file, and what is no regular
+// file. Owners, ACLs and planted links are tested end to end (tests/e2e), with real users.
 #include "config_file/configuration_file.h"
 #include "support/temp_dir.h"
 
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +25,19 @@ ConfigFileResult Save(const std::string& path, std::uint8_t flags, const Sentine
 std::size_t EntriesIn(const std::string& folder) {
     auto entries = std::filesystem::directory_iterator(folder);
     return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// Saves from a child process working in `folder`, whose exit status is the result: a save
+// that never ends is ended by the alarm rather than hanging the suite.
+int SaveFrom(const std::string& folder, const std::string& path) {
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(10);
+        _exit(chdir(folder.c_str()) == 0 ? int(Save(path, 0x5D, {"%", ";", "+", "?"})) : 99);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 } // namespace
@@ -58,22 +72,75 @@ TEST(ConfigFileWriter, WriteFailingHalfWayLeavesTheOldFileByteForByte) {
     TempDir dir;
     const std::string old = Header + "5d%;+?\n";
     dir.Write("target.txt", old);
+    // A file with two names is rewritten in place, and must be put back.
+    dir.Write("linked.txt", old);
+    ASSERT_EQ(link(dir.File("linked.txt").c_str(), dir.File("other-name.txt").c_str()), 0);
 
     // A file size limit below the content makes the write fail part of the way in.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;
-    small.rlim_cur = 10;
+    small.rlim_cur = Header.size() + 3; // past the first byte that differs
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     ConfigFileResult result = Save(dir.File("target.txt"), 0xFF, {"a", "b", "c", "d"});
+    ConfigFileResult linked = Save(dir.File("linked.txt"), 0xFF, {"a", "b", "c", "d"});
     ConfigFileResult fresh = Save(dir.File("fresh.txt"), 0xFF, {"a", "b", "c", "d"});
     setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_EQ(result, ConfigFileResult::CannotWrite);
+    EXPECT_EQ(linked, ConfigFileResult::CannotWrite);
     EXPECT_EQ(fresh, ConfigFileResult::CannotWrite);
     EXPECT_EQ(dir.Read("target.txt"), old);
-    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+    EXPECT_EQ(dir.Read("other-name.txt"), old);
+    EXPECT_EQ(EntriesIn(dir.Path()), 3u);
+}
+
+// Names are taken one at a time as the kernel would: ".." after a link leaves the folder the
+// link leads to, and a loop of links is refused rather than followed for ever.
+TEST(ConfigFileWriter, PathsLeadWhereTheKernelWould) {
+    TempDir dir;
+    for (const char* folder : {"sub", "far", "far/deep"})
+        ASSERT_EQ(mkdir(dir.File(folder).c_str(), 0755), 0);
+    for (const auto& [link, target] :
+         {std::pair{"sub/in", "../far/deep"}, {"sub/a", "b"}, {"sub/b", "a"}})
+        ASSERT_EQ(symlink(target, dir.File(link).c_str()), 0);
+    const struct {
+        std::string Path, Lands;
+        ConfigFileResult Result;
+    } rows[] = {{"../up.txt", "up.txt", ConfigFileResult::Ok},
+                {"in/../via.txt", "far/via.txt", ConfigFileResult::Ok},
+                {"a", "", ConfigFileResult::CannotOpen}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(SaveFrom(dir.File("sub"), row.Path), int(row.Result)) << row.Path;
+        if (!row.Lands.empty()) {
+            EXPECT_EQ(dir.Read(row.Lands), Header + "5d%;+?\n") << row.Path;
+        }
+    }
+    EXPECT_EQ(EntriesIn(dir.File("sub")), 3u); // the links alone
+}
+
+// A new file is created as the mask allows; a replaced one keeps the mode it had.
+TEST(ConfigFileWriter, NewFilesTakeTheMaskReplacedOnesKeepTheirMode) {
+    TempDir dir;
+    const std::string path = dir.File("m.txt");
+    const struct {
+        mode_t Mask, Old, Saved; // Old 0: no file before
+    } rows[] = {{022, 0, 0644}, {002, 0, 0664}, {077, 0666, 0666}, {0, 0640, 0640}};
+    const mode_t mask = umask(0);
+    for (const auto& row : rows) {
+        std::filesystem::remove(path);
+        if (row.Old != 0) {
+            dir.Write("m.txt", "old");
+            chmod(path.c_str(), row.Old);
+        }
+        umask(row.Mask);
+        EXPECT_EQ(Save(path, 0, {"a", "b", "c", "d"}), ConfigFileResult::Ok);
+        struct stat info {};
+        EXPECT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, row.Saved) << std::oct << row.Mask << " " << row.Old;
+    }
+    umask(mask);
 }
 
 // Whatever happens to the folder meanwhile, the save works through the folder it found
