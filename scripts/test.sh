@@ -110,6 +110,7 @@ if has package; then
     done <<EOF
 msrconfig /usr/share/man/man1/msrconfig.1.gz
 msrconfig /usr/share/doc/msrconfig/README.Debian
+msrconfig /usr/share/doc/msrconfig/scripts.md.gz
 msrconfig /usr/share/doc/msrconfig/examples/fleet/provision.yml
 msrconfig /$collections/ansible_collections/msrconfig/fleet/galaxy.yml
 msrconfig-window /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/msrconfig/msrconfig-window.so
@@ -126,7 +127,7 @@ if has windows; then
   stage "Windows build, tested under Wine"
   [ -x build/msr-sim ] || { bash scripts/configure-build.sh -DMSRCONFIG_WERROR=ON && cmake --build build; }
   # The packages, signed: with the certificate given, else with a throwaway one made here for
-  # the tests (never for distribution: see Windows in the README). The build signs.
+  # the tests (never for distribution: see docs/windows.md). The build signs.
   if [ -z "${MSRCONFIG_SIGN_CERT:-}" ]; then
     export MSRCONFIG_SIGN_CERT=$root/build-windows/test-signing.pem
     export MSRCONFIG_SIGN_KEY=$root/build-windows/test-signing.key
