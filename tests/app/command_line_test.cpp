@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 // What a command line gives: file, port and baud (or the window when the file is "-"), or
 // the reason it is refused.
 TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
@@ -57,4 +60,33 @@ TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
         EXPECT_TRUE(IsWindowsHelpRequest(help)) << help;
     for (const char* other : {"/?x", "a.txt", "-h x", "/helpme", ""})
         EXPECT_FALSE(IsWindowsHelpRequest(other)) << other;
+}
+
+// A verb's row is all a new verb needs: the parser takes it, --help and the manual page's
+// synopsis name it.
+TEST(CommandLine, EveryVerbIsTakenAndNamedInTheUsageAndTheSynopsis) {
+    std::string usage;
+    for (const CVerbInfo& verb : VerbTable())
+        usage += verb.Usage;
+#ifndef _WIN32 // under Wine no Linux path opens
+    std::ifstream man(MSRCONFIG_MAN_PAGE);
+    const std::string page((std::istreambuf_iterator<char>(man)), {});
+    const std::size_t from = page.find(".SH SYNOPSIS");
+    ASSERT_NE(from, std::string::npos);
+    const std::string synopsis = page.substr(from, page.find(".SH ", from + 1) - from);
+#endif
+    for (const CVerbInfo& verb : VerbTable()) {
+        if (!verb.Option)
+            continue;
+        std::string text = std::string(verb.Option) + (verb.Form == VerbForm::OnFile ? " f" : "");
+        std::string error, escaped;
+        CommandOptions options;
+        EXPECT_TRUE(TakeOptions(text, options, error) && options.What == verb.What) << text;
+        EXPECT_NE(usage.find(verb.Option), std::string::npos) << verb.Option;
+        for (const char c : std::string(verb.Option))
+            escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+#ifndef _WIN32
+        EXPECT_NE(synopsis.find(escaped), std::string::npos) << verb.Option;
+#endif
+    }
 }
