@@ -15,7 +15,7 @@ bool CSerialPort::Open(const std::string& portSuffix, std::int32_t baud) {
         Failure = {target.Cause, target.Problem};
         return false;
     }
-    const std::intptr_t handle = OpenDevice(target.Device, baud, Failure);
+    const std::intptr_t handle = OpenDevice(target.Device, baud, Failure, FoundLine);
     if (handle == InvalidHandle) {
         // A fallback device that is not there: the name may be missing from a folder.
         if (Failure.Cause == ClaimCause::NoDevice && !target.Searched.empty())

@@ -30,7 +30,8 @@ class CSerialPort {
     // from then on fails at once, which callers must not take for silence.
     bool HungUp() const { return Gone; }
     bool Write(const char* data, std::size_t length);
-    // Always true; harmless on a port that is not open.
+    // Restores the line settings found at Open, then closes. Always true; harmless on a port
+    // that is not open.
     bool Close();
     bool IsOpen() const { return Handle != InvalidHandle; }
 
@@ -39,11 +40,14 @@ class CSerialPort {
 
   private:
     // The platform's part of Open: the device opened and set up, or InvalidHandle and why.
+    // `found` receives the line's settings as they were, in the platform's own form.
     static std::intptr_t OpenDevice(const std::string& device, std::int32_t baud,
-                                    CClaimFailure& failure);
+                                    CClaimFailure& failure, std::string& found);
 
     // The platform's handle (a descriptor, or a Windows HANDLE) in an integer of its size.
     static constexpr std::intptr_t InvalidHandle = -1;
     std::intptr_t Handle = InvalidHandle;
     bool Gone = false;
+    // Put back on Close: the next program finds the line as this one did.
+    std::string FoundLine;
 };

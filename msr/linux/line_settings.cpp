@@ -4,6 +4,7 @@
 
 #include <asm/termbits.h>
 #include <csignal>
+#include <cstring>
 #include <sys/ioctl.h>
 
 namespace {
@@ -24,12 +25,25 @@ constexpr StandardRate StandardRates[] = {
     {3500000, B3500000}, {4000000, B4000000},
 };
 
+// Setting a line that is some process group's terminal raises SIGTTOU, which would stop
+// this process for good; blocked, the call just goes ahead.
+void SetLine(int fd, const struct termios2& tio) {
+    sigset_t stopSignal, saved;
+    sigemptyset(&stopSignal);
+    sigaddset(&stopSignal, SIGTTOU);
+    pthread_sigmask(SIG_BLOCK, &stopSignal, &saved);
+    ioctl(fd, TCSETS2, &tio);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
 } // namespace
 
-void ApplyLineSettings(int fd, std::int32_t baud) {
+void ApplyLineSettings(int fd, std::int32_t baud, std::string& found) {
     struct termios2 tio;
+    found.clear();
     if (ioctl(fd, TCGETS2, &tio) != 0)
         return;
+    found.assign(reinterpret_cast<const char*>(&tio), sizeof tio);
 
     // Raw like a Windows port: no echo, no line editing, no translation, no signals.
     tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
@@ -58,12 +72,13 @@ void ApplyLineSettings(int fd, std::int32_t baud) {
         tio.c_ispeed = static_cast<speed_t>(baud);
         tio.c_ospeed = static_cast<speed_t>(baud);
     }
-    // Setting a line that is some process group's terminal raises SIGTTOU, which would stop
-    // this process for good; blocked, the call just goes ahead.
-    sigset_t stopSignal, saved;
-    sigemptyset(&stopSignal);
-    sigaddset(&stopSignal, SIGTTOU);
-    pthread_sigmask(SIG_BLOCK, &stopSignal, &saved);
-    ioctl(fd, TCSETS2, &tio);
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    SetLine(fd, tio);
+}
+
+void RestoreLineSettings(int fd, const std::string& found) {
+    struct termios2 tio;
+    if (found.size() != sizeof tio)
+        return;
+    std::memcpy(&tio, found.data(), sizeof tio);
+    SetLine(fd, tio);
 }

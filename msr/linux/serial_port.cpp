@@ -20,7 +20,7 @@
 #include <unistd.h>
 
 std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud,
-                                      CClaimFailure& failure) {
+                                      CClaimFailure& failure, std::string& found) {
     char resolved[PATH_MAX];
     const std::string target = realpath(device.c_str(), resolved) ? resolved : device;
     const std::string shown = ShownText(target);
@@ -63,7 +63,7 @@ std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t ba
         return InvalidHandle;
     }
     ioctl(fd, TIOCEXCL);
-    ApplyLineSettings(fd, baud);
+    ApplyLineSettings(fd, baud, found);
     int flags = fcntl(fd, F_GETFL);
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -103,6 +103,8 @@ bool CSerialPort::Write(const char* data, std::size_t length) {
 
 bool CSerialPort::Close() {
     if (IsOpen()) {
+        RestoreLineSettings(static_cast<int>(Handle), FoundLine);
+        FoundLine.clear();
         // Exclusive mode outlives our descriptor while anyone else holds the device, and
         // would lock out every later user but root.
         ioctl(static_cast<int>(Handle), TIOCNXCL);

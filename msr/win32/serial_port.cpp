@@ -3,6 +3,7 @@
 #include "msr/win32/wide_text.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <windows.h>
 
@@ -25,7 +26,7 @@ std::string SystemErrorText(DWORD error) {
 } // namespace
 
 std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t baud,
-                                      CClaimFailure& failure) {
+                                      CClaimFailure& failure, std::string& found) {
     HANDLE port = CreateFileW(Wide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
@@ -51,12 +52,16 @@ std::intptr_t CSerialPort::OpenDevice(const std::string& device, std::int32_t ba
         std::snprintf(settings, sizeof settings, "parity=N data=8 stop=1");
     DCB state = {};
     state.DCBlength = sizeof state;
-    GetCommState(port, &state);
+    COMMTIMEOUTS timeouts = {};
+    found.clear();
+    const bool stateRead = GetCommState(port, &state) != 0;
+    if (GetCommTimeouts(port, &timeouts) && stateRead) {
+        found.append(reinterpret_cast<const char*>(&state), sizeof state);
+        found.append(reinterpret_cast<const char*>(&timeouts), sizeof timeouts);
+    }
     BuildCommDCBA(settings, &state);
     SetCommState(port, &state);
 
-    COMMTIMEOUTS timeouts = {};
-    GetCommTimeouts(port, &timeouts);
     timeouts.ReadIntervalTimeout = ReadTimeoutMs;
     timeouts.ReadTotalTimeoutMultiplier = ReadTimeoutMs;
     timeouts.ReadTotalTimeoutConstant = 0;
@@ -86,6 +91,15 @@ bool CSerialPort::Write(const char* data, std::size_t length) {
 
 bool CSerialPort::Close() {
     if (IsOpen()) {
+        DCB state;
+        COMMTIMEOUTS timeouts;
+        if (FoundLine.size() == sizeof state + sizeof timeouts) {
+            std::memcpy(&state, FoundLine.data(), sizeof state);
+            std::memcpy(&timeouts, FoundLine.data() + sizeof state, sizeof timeouts);
+            SetCommState(Native(Handle), &state);
+            SetCommTimeouts(Native(Handle), &timeouts);
+        }
+        FoundLine.clear();
         CloseHandle(Native(Handle));
         Handle = InvalidHandle;
     }

@@ -69,18 +69,28 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     SimulatedReader reader;
     const std::string device = std::filesystem::read_symlink(reader.PortDir() + "/COM3");
     CSerialPort first, second;
-    EXPECT_FALSE(std::get<2>(LineState(device))); // a line starts cooked, as a real port does
+    { // as another program left it: cooked, as a real port starts, at 4800
+        const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios tio{};
+        tcgetattr(fd, &tio);
+        cfsetspeed(&tio, B4800);
+        tcsetattr(fd, TCSANOW, &tio);
+        close(fd);
+    }
+    const auto found = std::make_tuple(0, speed_t{B4800}, false);
+    ASSERT_EQ(LineState(device), found);
     ASSERT_TRUE(first.Open("3", 38400));
     EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use
     EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
     EXPECT_EQ(LineState(device), std::make_tuple(1, speed_t{B38400}, true));
     first.Close();
-    // Exclusive mode would lock out later users but root while anyone holds the device.
-    EXPECT_EQ(std::get<0>(LineState(device)), 0);
+    // Released as found; exclusive mode would lock out later users but root while anyone
+    // holds the device.
+    EXPECT_EQ(LineState(device), found);
     // Baud 0 (a baud text of letters) is no rate: the speed stays, the line is not hung up.
     EXPECT_TRUE(second.Open("3", 0));
-    EXPECT_EQ(std::get<1>(LineState(device)), speed_t{B38400});
+    EXPECT_EQ(std::get<1>(LineState(device)), speed_t{B4800});
     EXPECT_TRUE(second.Close());
 
     // Nothing that is no reader's line: a file, a device that is no terminal, or a terminal

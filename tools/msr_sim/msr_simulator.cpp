@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -114,6 +115,12 @@ bool CMsrSimulator::Start(std::string& error) {
         error = "cannot open " + Device;
         return false;
     }
+    // Who else holds the line: a released port hears nothing, as a closed serial port.
+    Watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (Watch < 0 || inotify_add_watch(Watch, Device.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        error = "cannot watch " + Device;
+        return false;
+    }
     const std::string link = LinkPath();
     unlink(link.c_str());
     if (symlink(Device.c_str(), link.c_str()) != 0) {
@@ -121,6 +128,20 @@ bool CMsrSimulator::Start(std::string& error) {
         return false;
     }
     return true;
+}
+
+void CMsrSimulator::CountHolders() {
+    alignas(inotify_event) char events[4096];
+    ssize_t n;
+    while ((n = read(Watch, events, sizeof events)) > 0)
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if (event->mask & IN_OPEN)
+                ++Holders;
+            else if ((event->mask & IN_CLOSE) && Holders > 0)
+                --Holders;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
 }
 
 void CMsrSimulator::Stop() {
@@ -141,7 +162,8 @@ void CMsrSimulator::Unplug() {
         unlink(link.c_str());
     close(KeepAlive);
     close(Master);
-    KeepAlive = Master = -1;
+    close(Watch);
+    KeepAlive = Master = Watch = -1;
 }
 
 void CMsrSimulator::Run() {
@@ -149,13 +171,13 @@ void CMsrSimulator::Run() {
     const std::chrono::milliseconds drip(Settings.DripMs);
     auto nextDrip = Clock::now() + drip;
     while (Master >= 0) {
-        pollfd fds[2] = {{Master, POLLIN, 0}, {StopPipe[0], POLLIN, 0}};
+        pollfd fds[3] = {{Master, POLLIN, 0}, {StopPipe[0], POLLIN, 0}, {Watch, POLLIN, 0}};
         int timeout = -1;
         if (drip.count() > 0) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(nextDrip - Clock::now());
             timeout = static_cast<int>(std::max<long long>(0, left.count()));
         }
-        int ready = poll(fds, 2, timeout);
+        int ready = poll(fds, 3, timeout);
         if (ready < 0 && errno == EINTR)
             continue;
         if (drip.count() > 0 && Clock::now() >= nextDrip) {
@@ -166,11 +188,14 @@ void CMsrSimulator::Run() {
             continue;
         if (ready < 0 || (fds[1].revents & POLLIN))
             break;
+        if (fds[2].revents & POLLIN)
+            CountHolders();
         if (!(fds[0].revents & POLLIN))
             continue;
         char chunk[256];
         ssize_t n = read(Master, chunk, sizeof chunk);
-        if (n <= 0)
+        // Restored to echo on release, the line sends a late answer back while we hold it.
+        if (n <= 0 || Holders == 0)
             continue;
         Pending.append(chunk, static_cast<std::size_t>(n));
 

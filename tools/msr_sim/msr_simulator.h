@@ -43,11 +43,14 @@ class CMsrSimulator {
     bool PauseMs(int ms); // false when stopped meanwhile
     void Record(bool fromProgram, const std::string& bytes);
     void LoadState();
+    void CountHolders();
     void SaveState();
 
     MsrSimSettings Settings;
     int Master = -1;
     int KeepAlive = -1; // our own handle on the terminal, so it stays up between connections
+    int Watch = -1;     // inotify on the terminal: opens and closes by others
+    int Holders = 0;    // descriptors others hold on it
     int StopPipe[2] = {-1, -1};
     std::string Device;
     std::string Pending;
