@@ -120,7 +120,7 @@ TEST(SerialPort, ExclusiveElsewhereIsBusy) {
     char name[128];
     ASSERT_EQ(openpty(&reader, &line, name, nullptr, nullptr), 0);
     ASSERT_EQ(symlink(name, (ports.Path() + "/COM6").c_str()), 0);
-    ASSERT_EQ(chmod(name, 0666), 0);
+    ASSERT_EQ(chmod(name, 0666), 0); // past the permission check, up to the exclusive one
     ASSERT_EQ(ioctl(line, TIOCEXCL), 0);
     constexpr int StillRoot = 99;
     const pid_t child = fork();
