@@ -125,8 +125,8 @@ void ListPorts(CRunReport& report, bool json) {
         // A kind of reader rather than one adapter: the same entry serves every terminal.
         if (const std::string kind = IdentityWords(device.VendorId, device.ProductId);
             !kind.empty())
-            std::printf("  or, for any reader of this kind: %secho '%s' > %s\n", prepare.c_str(),
-                        kind.c_str(), entry.c_str());
+            std::printf("  or, for any reader of this kind: %secho %s > %s\n", prepare.c_str(),
+                        ShellWord(kind).c_str(), entry.c_str());
     }
 }
 

@@ -1,3 +1,4 @@
+#include "msr/linux/reader_line.h"
 #include "msr/msr_protocol.h"
 #include "msr/port_name.h"
 #include "msr/serial_port.h"
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <tuple>
@@ -83,6 +87,7 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use
     EXPECT_TRUE(first.IsOpen());
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
+    EXPECT_STREQ(ClaimCauseName(second.Failure.Cause), "busy");
     EXPECT_EQ(LineState(device), std::make_tuple(1, speed_t{B38400}, true));
     first.Close();
     // Released as found; exclusive mode would lock out later users but root while anyone
@@ -108,6 +113,40 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
         }
         EXPECT_FALSE(second.Open(suffix, 19200)) << target;
     }
+}
+
+// The last virtual console is the operator's screen; the next minor is ttyS0, COM1.
+TEST(SerialPort, VirtualConsolesEndWhereTtySBegins) {
+    EXPECT_FALSE(CouldBeReaderLine(makedev(4, 63)));
+    if (access("/sys/dev/char/4:64", F_OK) != 0)
+        GTEST_SKIP() << "this kernel has no ttyS0 to tell apart";
+    EXPECT_TRUE(CouldBeReaderLine(makedev(4, 64)));
+}
+
+// A port another program set exclusive opens for root alone: any other user is told it is busy.
+TEST(SerialPort, ExclusiveElsewhereIsBusy) {
+    EmptyPortDir ports;
+    int reader = -1, line = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&reader, &line, name, nullptr, nullptr), 0);
+    ASSERT_EQ(symlink(name, (ports.Path() + "/COM6").c_str()), 0);
+    ASSERT_EQ(chmod(name, 0666), 0); // past the permission check, up to the exclusive one
+    ASSERT_EQ(ioctl(line, TIOCEXCL), 0);
+    constexpr int StillRoot = 99;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(StillRoot);
+        CSerialPort port;
+        _exit(port.Open("6", 19200) ? 0 : static_cast<int>(port.Failure.Cause));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(line);
+    close(reader);
+    if (WEXITSTATUS(status) == StillRoot)
+        GTEST_SKIP() << "root could not become nobody, and root ignores exclusive mode";
+    EXPECT_STREQ(ClaimCauseName(static_cast<ClaimCause>(WEXITSTATUS(status))), "busy");
 }
 
 // A late acknowledgement counts as soon as its "." arrives, even in the last attempt, and

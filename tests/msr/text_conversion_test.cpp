@@ -1,6 +1,7 @@
 #include "msr/shown_text.h"
 #include "msr/text_conversion.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 TEST(TextConversion, HexFieldsAndDecimalFollowStrtol) {
@@ -36,3 +37,18 @@ TEST(ShownText, OnlyWhatATerminalWouldActOnIsEscaped) {
         EXPECT_EQ(IsShownAsIs(text), text == shown) << shown;
     }
 }
+
+#ifndef _WIN32
+// The commands --list-ports offers are run as shown: each word reaches the program as it was.
+TEST(ShownText, ShellWordsReachTheProgramAsTheyAre) {
+    for (const std::string text :
+         {"/dev/ttyUSB0", "/home/it's a dir/x", "''", "vendor=0403 product=6001",
+          "$HOME `id` \"a\\b\" ;*?~#&|<>(){}!", ""}) {
+        std::FILE* shell = popen(("printf %s " + ShellWord(text)).c_str(), "r");
+        std::string back(256, '\0');
+        back.resize(std::fread(back.data(), 1, back.size(), shell));
+        pclose(shell);
+        EXPECT_EQ(back, text) << ShellWord(text);
+    }
+}
+#endif
