@@ -126,6 +126,7 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
+    FitFontToScreen(layout.Units);
     BuildControls(layout);
     setFixedSize(DialogUnits(font()).ToPixels(layout.Units));
     // A stop signal closes the window and any box or chooser open at the time, also one a
@@ -142,6 +143,31 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QDialog(parent) {
 }
 
 ConfigWindow::~ConfigWindow() = default;
+
+// The window grows with the font; where a large one would carry it past the work area, frame
+// included, the window takes the largest smaller font with which it fits.
+void ConfigWindow::FitFontToScreen(const QSize& units) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QFont shrunk = font();
+    const auto fits = [&](const QFont& f) {
+        const int titleBar = 2 * QFontMetrics(f).height() + 8; // the frame is not known yet
+        const QSize size = DialogUnits(f).ToPixels(units) + QSize(16, titleBar);
+        return size.width() <= area.width() && size.height() <= area.height();
+    };
+    while (!fits(shrunk)) {
+        if (shrunk.pointSizeF() > 6)
+            shrunk.setPointSizeF(shrunk.pointSizeF() - 0.5);
+        else if (shrunk.pointSizeF() <= 0 && shrunk.pixelSize() > 8)
+            shrunk.setPixelSize(shrunk.pixelSize() - 1);
+        else
+            break; // the smallest readable font; the placement keeps the title bar on screen
+    }
+    if (shrunk != font())
+        setFont(shrunk);
+}
 
 void ConfigWindow::BuildControls(const DialogLayout& layout) {
     const DialogUnits units(font());

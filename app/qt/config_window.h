@@ -54,6 +54,7 @@ class ConfigWindow : public QDialog, public DialogControls {
     void reject() override;
 
   private:
+    void FitFontToScreen(const QSize& units);
     void BuildControls(const DialogLayout& layout);
     void NameByLabels(const QList<QLabel*>& labels);
     void PutIntoGroups();

@@ -2,12 +2,22 @@
 
 #include <QEvent>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
+// Centred, and then moved so that the frame lies in the area, its title bar above all.
 void Place(QWidget* window, const QRect& area) {
-    if (area.isValid())
-        window->move(area.center() - window->frameGeometry().center() + window->pos());
+    if (!area.isValid())
+        return;
+    QRect frame = window->frameGeometry();
+    const QPoint toWindow = window->pos() - frame.topLeft();
+    frame.moveCenter(area.center());
+    frame.moveRight(std::min(frame.right(), area.right()));
+    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+    frame.moveLeft(std::max(frame.left(), area.left()));
+    frame.moveTop(std::max(frame.top(), area.top()));
+    window->move(frame.topLeft() + toWindow);
 }
 
 // Waits for the window's first Show, then for the frame.

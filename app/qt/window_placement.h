@@ -1,5 +1,6 @@
-// Centring a window with its frame: the window manager tells the frame's size only once the
-// window is shown, so the window is placed then, and again when the frame is known.
+// Centring a window with its frame, never past the area's edges: the window manager tells the
+// frame's size only once the window is shown, so the window is placed then, and again when the
+// frame is known.
 #pragma once
 
 #include <QRect>
