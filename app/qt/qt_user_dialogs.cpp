@@ -1,9 +1,12 @@
 #include "app/qt/qt_user_dialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -31,6 +34,29 @@ class NormalCursor {
 // Message texts are ASCII but for the paths in them, which are the system's own bytes.
 QString Local(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
+}
+
+// Qt's own chooser names its lists ("Look in", "Files of type") by their current values; a
+// screen reader should say what a list is for, as its label does.
+void NameListsByLabels(QFileDialog& chooser) {
+    for (QLabel* label : chooser.findChildren<QLabel*>())
+        if (auto* list = qobject_cast<QComboBox*>(label->buddy()))
+            list->setAccessibleName(
+                label->text().remove(QLatin1Char('&')).remove(QRegularExpression("\\s*:\\s*$")));
+}
+
+// The file chosen, or "" when the person cancels.
+std::string Choose(QWidget* owner, const std::string& title, QFileDialog::AcceptMode mode) {
+    NormalCursor cursor;
+    QFileDialog chooser(owner, Local(title), QString(), Filters);
+    chooser.setOptions(NamesOnly);
+    chooser.setAcceptMode(mode);
+    chooser.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    NameListsByLabels(chooser);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return std::string();
+    return QFile::encodeName(chooser.selectedFiles().constFirst()).toStdString();
 }
 
 } // namespace
@@ -63,17 +89,11 @@ UserDialogs::Answer QtUserDialogs::ShowMessage(const std::string& text, const st
 }
 
 std::string QtUserDialogs::ChooseFileToOpen(const std::string& title) {
-    NormalCursor cursor;
-    return QFile::encodeName(QFileDialog::getOpenFileName(Owner(), Local(title), QString(), Filters,
-                                                          nullptr, NamesOnly))
-        .toStdString();
+    return Choose(Owner(), title, QFileDialog::AcceptOpen);
 }
 
 std::string QtUserDialogs::ChooseFileToSave(const std::string& title) {
-    NormalCursor cursor;
-    return QFile::encodeName(QFileDialog::getSaveFileName(Owner(), Local(title), QString(), Filters,
-                                                          nullptr, NamesOnly))
-        .toStdString();
+    return Choose(Owner(), title, QFileDialog::AcceptSave);
 }
 
 void QtUserDialogs::DismissAll() {
