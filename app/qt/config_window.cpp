@@ -103,11 +103,28 @@ class ListAccessible : public QAccessibleWidget {
     QComboBox* List() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// A value shown in a label ("SIM 1.00") is named by the value alone, also while empty: its
+// label is read once, as the label it is, not again as the value's name.
+class ValueAccessible : public QAccessibleWidget {
+  public:
+    explicit ValueAccessible(QLabel* value) : QAccessibleWidget(value, QAccessible::StaticText) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name || t == QAccessible::Value)
+            return static_cast<QLabel*>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+const char* const ValueProperty = "msrconfigValue";
+
 QAccessibleInterface* ListAccessibleFactory(const QString& key, QObject* object) {
     auto* list = qobject_cast<QComboBox*>(object);
-    return key == QLatin1String("QComboBox") && list && !list->isEditable()
-               ? new ListAccessible(list)
-               : nullptr;
+    if (key == QLatin1String("QComboBox") && list && !list->isEditable())
+        return new ListAccessible(list);
+    auto* value = qobject_cast<QLabel*>(object);
+    if (key == QLatin1String("QLabel") && value && value->property(ValueProperty).toBool())
+        return new ValueAccessible(value);
+    return nullptr;
 }
 
 } // namespace
@@ -210,6 +227,8 @@ void ConfigWindow::BuildControls(const DialogLayout& layout) {
             auto* label = new QLabel(entry.Text, this);
             if (!id)
                 labels.append(label);
+            else
+                label->setProperty(ValueProperty, true);
             widget = label;
             background.append(widget);
         }
