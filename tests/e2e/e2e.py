@@ -3,16 +3,16 @@
 # Usage: e2e.py BUILD_DIR VERSION [CASE...]
 import concurrent.futures, os, sys
 
-import linux_cases, package_cases, windows_cases  # noqa: F401 (they register their cases)
+import linux_cases, windows_cases, package_cases  # noqa: F401 (registered in this order)
 from support import ROOT_ONLY, WINDOWS, cases
 
 only = set(sys.argv[3:])
 
 
 def main():
-    if not WINDOWS and "DBUS_SESSION_BUS_ADDRESS" not in os.environ:  # the accessible window's bus and display
-        os.execvp("dbus-run-session", ["dbus-run-session", "--", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
-                                       "/usr/bin/python3", *sys.argv])
+    if not WINDOWS and "DBUS_SESSION_BUS_ADDRESS" not in os.environ:  # the window's bus, display
+        os.execvp("dbus-run-session", ["dbus-run-session", "--", "xvfb-run", "-a", "-s",
+                                       "-screen 0 1024x768x24", "/usr/bin/python3", *sys.argv])
     chosen = {name: check for name, check in cases.items()
               if name.startswith("Windows") == bool(WINDOWS) and (not only or name in only)}
     skipped = sorted(name for name in chosen if name in ROOT_ONLY and os.geteuid() != 0)
@@ -32,8 +32,10 @@ def main():
     with concurrent.futures.ThreadPoolExecutor(max_workers=1 if WINDOWS else 12) as pool:
         for name, failures in pool.map(run, chosen):
             failed += bool(failures)
-            print(("FAIL " if failures else "ok   ") + name + "".join("\n  " + f for f in failures), flush=True)
-    print(f"{len(chosen) - failed} passed, {failed} failed" + (f", {len(skipped)} skipped" if skipped else ""))
+            print(("FAIL " if failures else "ok   ") + name + "".join("\n  " + f for f in failures),
+                  flush=True)
+    print(f"{len(chosen) - failed} passed, {failed} failed"
+          + (f", {len(skipped)} skipped" if skipped else ""))
     return 1 if failed else 0
 
 

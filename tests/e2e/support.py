@@ -34,8 +34,9 @@ class Setup:
             self.add_reader("COM3", *sim)
 
     def add_reader(self, port, *options, folder=None, log=None):
-        self.sims.append(subprocess.Popen([SIM, "--port-dir", folder or self.ports, "--port", port, "--transcript",
-                                           f"{self.dir}/{log or port}.log", *options]))
+        self.sims.append(subprocess.Popen([SIM, "--port-dir", folder or self.ports, "--port", port,
+                                           "--transcript", f"{self.dir}/{log or port}.log",
+                                           *options]))
         assert self.wait_for("msr-sim: ", 10, log or port), "msr-sim did not start"
 
     def write(self, name, text):
@@ -51,14 +52,17 @@ class Setup:
     def records(self, port="COM3"):
         return [line[3:] for line in self.transcript(port).splitlines() if line.startswith("<- ")]
 
-    def run(self, *args, program=MSRCONFIG, streams=None, user=None, groups=(), env=(), signal_at=None, timeout=120):
-        # (status, output, errors, seconds) without a display. streams: "merged" (>log 2>&1), "closed",
-        # "broken" (nobody reads the pipe) or "full" (>/dev/full). signal_at (signal, text): 300 ms after the text; timed from there.
+    def run(self, *args, program=MSRCONFIG, streams=None, user=None, groups=(), env=(),
+            signal_at=None, timeout=120):
+        # (status, output, errors, seconds) without a display. streams: "merged" (>log 2>&1),
+        # "closed", "broken" (nobody reads the pipe) or "full" (>/dev/full). signal_at (signal,
+        # text): 300 ms after the text; timed from there.
         argv = [program, *args]
         if streams == "closed":
             argv = ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv]
-        environment = {k: v for k, v in {**os.environ, "DISPLAY": "", "WAYLAND_DISPLAY": "", "QT_QPA_PLATFORM": "",
-                       "XDG_RUNTIME_DIR": "", "MSRCONFIG_PORT_DIR": self.ports, **dict(env)}.items() if v}  # "": unset
+        environment = {**os.environ, "DISPLAY": "", "WAYLAND_DISPLAY": "", "QT_QPA_PLATFORM": "",
+                       "XDG_RUNTIME_DIR": "", "MSRCONFIG_PORT_DIR": self.ports, **dict(env)}
+        environment = {k: v for k, v in environment.items() if v}  # "": unset
         out, err = subprocess.PIPE, subprocess.STDOUT if streams == "merged" else subprocess.PIPE
         if streams == "broken":
             reading, out = os.pipe()
@@ -112,17 +116,19 @@ def needs_root(function):  # other users, device nodes or a mount namespace
 
 def expect(failures, what, expected, actual):
     if expected != actual:
-        diff = "\n".join(difflib.unified_diff(str(expected).splitlines(), str(actual).splitlines(), lineterm=""))
+        diff = "\n".join(difflib.unified_diff(str(expected).splitlines(), str(actual).splitlines(),
+                                              lineterm=""))
         failures.append(f"{what}: expected {expected!r}, got {actual!r}\n{diff}")
+
 
 ENTERING = "Entering command mode...\n"
 ENTER, QUERY, COMMIT, RELEASE = ":0100001110DE", ":020000110200EB", ":0100001109E5", ":0100001111DD"
 # A file that differs from the reader: custom configuration off, "!" as the end sentinel.
 OTHER_FILE, OTHER_SET = "1d%;+!", ":060000110101253b2b213b"
 
-
 # With MSRCONFIG_WINDOWS_BUILD in a Wine session, only these run, one at a time: they share COM3.
-WINDOWS = os.environ.get("MSRCONFIG_WINDOWS_BUILD") and os.path.abspath(os.environ["MSRCONFIG_WINDOWS_BUILD"])
+WINDOWS = os.environ.get("MSRCONFIG_WINDOWS_BUILD") and os.path.abspath(
+    os.environ["MSRCONFIG_WINDOWS_BUILD"])
 
 
 def dos(path):
@@ -137,11 +143,14 @@ class WineSetup(Setup):
             self.add_reader("com3", folder=os.environ["WINEPREFIX"] + "/dosdevices")
 
     def wine(self, *args, program="msrconfig.exe", env=(), **run):
-        # A Windows program's run (Wine's own, or one of the build's), with its lines ended as on Unix.
-        status, out, err, _ = self.run(program if "." not in program else f"{WINDOWS}/{program}", *args,
-                                       program="wine", env={"DISPLAY": os.environ["DISPLAY"], **dict(env)}, **run)
+        # A Windows program's run (Wine's own, or one of the build's), with its lines ended as
+        # on Unix.
+        status, out, err, _ = self.run(program if "." not in program else f"{WINDOWS}/{program}",
+                                       *args, program="wine",
+                                       env={"DISPLAY": os.environ["DISPLAY"], **dict(env)}, **run)
         return status, out.replace("\r", ""), err.replace("\r", "")
 
     def runs(self, count):  # the records of each run so far, when each is a whole run
         records = self.records("com3")
-        return records == [ENTER, QUERY, ":060000110141253b2ba775", COMMIT, RELEASE] * count or records
+        return records == [ENTER, QUERY, ":060000110141253b2ba775", COMMIT,
+                           RELEASE] * count or records
