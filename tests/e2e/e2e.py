@@ -1,7 +1,7 @@
 # The real programs against the real simulator, the cases side by side. The cases that need root
 # (other users, device nodes, a mount namespace) are skipped for anyone else, and say so.
 # Usage: e2e.py BUILD_DIR VERSION [CASE...]
-import concurrent.futures, os, sys
+import concurrent.futures, os, sys, tempfile
 
 import linux_cases, windows_cases, package_cases  # noqa: F401 (registered in this order)
 from support import ROOT_ONLY, WINDOWS, cases
@@ -11,8 +11,11 @@ only = set(sys.argv[3:])
 
 def main():
     if not WINDOWS and "DBUS_SESSION_BUS_ADDRESS" not in os.environ:  # the window's bus, display
-        os.execvp("dbus-run-session", ["dbus-run-session", "--", "xvfb-run", "-a", "-s",
-                                       "-screen 0 1024x768x24", "/usr/bin/python3", *sys.argv])
+        # The accessibility bus's socket goes there, else to ~/.cache, where another run takes it.
+        os.environ["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(prefix="msrconfig-e2e-session-")
+        os.execvp("sh", ["sh", "-c", 'dbus-run-session -- xvfb-run -a -s "-screen 0 1024x768x24" '
+                         '"$@"; status=$?; rm -rf "$XDG_RUNTIME_DIR"; exit $status', "sh",
+                         "/usr/bin/python3", *sys.argv])
     chosen = {name: check for name, check in cases.items()
               if name.startswith("Windows") == bool(WINDOWS) and (not only or name in only)}
     skipped = sorted(name for name in chosen if name in ROOT_ONLY and os.geteuid() != 0)
