@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -36,14 +37,32 @@ QString Local(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
 }
 
-// Qt's own chooser names its lists ("Look in", "Files of type") by their current values; a
-// screen reader should say what a list is for, as its label does.
+// Qt's own chooser names its lists ("Look in", "Files of type") by their current values and
+// gives them no label relation; a screen reader should say what a list is for, as the label
+// beside it does ("lookInLabel" for "lookInCombo").
 void NameListsByLabels(QFileDialog& chooser) {
-    for (QLabel* label : chooser.findChildren<QLabel*>())
-        if (auto* list = qobject_cast<QComboBox*>(label->buddy()))
-            list->setAccessibleName(
-                label->text().remove(QLatin1Char('&')).remove(QRegularExpression("\\s*:\\s*$")));
+    for (QComboBox* list : chooser.findChildren<QComboBox*>()) {
+        const QString stem =
+            list->objectName().chopped(list->objectName().endsWith(QLatin1String("Combo")) ? 5 : 0);
+        if (auto* label = chooser.findChild<QLabel*>(stem + QLatin1String("Label"))) {
+            label->setBuddy(list);
+            list->setAccessibleName(label->text()
+                                        .remove(QLatin1Char('&'))
+                                        .remove(QRegularExpression(QStringLiteral("\\s*:\\s*$"))));
+        }
+    }
 }
+
+// Qt's chooser makes its lists only as it is shown.
+class ListNamer : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            NameListsByLabels(*static_cast<QFileDialog*>(watched));
+        return false;
+    }
+};
 
 // The file chosen, or "" when the person cancels.
 std::string Choose(QWidget* owner, const std::string& title, QFileDialog::AcceptMode mode) {
@@ -53,7 +72,8 @@ std::string Choose(QWidget* owner, const std::string& title, QFileDialog::Accept
     chooser.setAcceptMode(mode);
     chooser.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                         : QFileDialog::AnyFile);
-    NameListsByLabels(chooser);
+    ListNamer namer;
+    chooser.installEventFilter(&namer);
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return std::string();
     return QFile::encodeName(chooser.selectedFiles().constFirst()).toStdString();

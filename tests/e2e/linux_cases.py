@@ -278,10 +278,11 @@ def CommandLineStatusesAndMessages(failures):
             expect(failures, repr(arguments), tuple(expected), setup.run(*arguments)[:3])
         expect(failures, "--help within 80 columns", [],
                [line for line in usage.splitlines() if len(line) > 80])
-        expect(failures, "a display that does not answer",
-               (1, "", "msrconfig: the display cannot be opened (DISPLAY or WAYLAND_DISPLAY "
-                "names none that answers).\nStart it on a desktop, or under a virtual one: "
-                "xvfb-run msrconfig\n"), setup.run(env={"DISPLAY": ":77"})[:3])
+        for display in ({"DISPLAY": ":77"}, {"WAYLAND_DISPLAY": "gone"}):  # X, or Wayland alone
+            expect(failures, f"a display that does not answer: {display}",
+                   (1, "", "msrconfig: the display cannot be opened (DISPLAY or WAYLAND_DISPLAY "
+                    "names none that answers).\nStart it on a desktop, or under a virtual one: "
+                    "xvfb-run msrconfig\n"), setup.run(env=display)[:3])
         # A script that asked for a record gets one, also for a command line it got wrong.
         for arguments, action in ((["--bogus", "p.txt"], "unknown"),
                                   (["--verify", "--ensure", "p.txt"], "verify"),
@@ -487,7 +488,13 @@ def ListPorts(failures):
             os.chmod(f"{dev}/{name}", mode)
         # Then runs that claim: an identity two devices answer to, a name a folder forbids
         # the fallback for.
+        # The command offered for a kind of reader, run as printed, from a home that needs quoting.
+        fresh = f"{tree}/it's a dir"
+        os.mkdir(fresh)
+        os.chown(fresh, 4321, 4321)
         setup.write("verbs.sh", f"{MSRCONFIG} --list-ports\n"
+                    f"HOME=\"{fresh}\" {MSRCONFIG} --list-ports"
+                    " | sed -n 's/^  or, for any reader of this kind: //p' | sh\n"
                     f"export XDG_CONFIG_DIRS={tree}/etc:{tree}/fleet\n" + "".join(
                         f"{MSRCONFIG} {verb} {setup.dir}/config.txt,{port}\necho status $?\n"
                         for verb, port in (("--verify", "COM21"), ("--verify", "COM24"),
@@ -535,6 +542,10 @@ status 3
                setup.run("-m", "sh", "-c", mounted, program="unshare",
                          env={"HOME": f"{tree}/home", "XDG_CONFIG_DIRS": f"relative:{tree}/etc",
                               "MSRCONFIG_PORT_DIR": ""})[:3])
+        named = f"{fresh}/.config/msrconfig/ports"
+        expect(failures, "the printed command, run", ["vendor=0403 product=6001\n"],
+               [open(f"{named}/{n}").read() for n in (os.listdir(named) if os.path.isdir(named)
+                                                      else ())])
 
 
 @case
@@ -626,10 +637,10 @@ def AccessibleWindow(failures):
     roles = {"check": "check box", "button": "push button", "edit": "text", "list": "combo box",
              "sorted-list": "combo box", "label": "label"}
     with Setup() as setup:
+        environment = {**{k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"},
+                       "MSRCONFIG_PORT_DIR": setup.ports, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
         program = subprocess.Popen([MSRCONFIG], stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL, env={
-            **{k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"},
-            "MSRCONFIG_PORT_DIR": setup.ports, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+                                   stderr=subprocess.DEVNULL, env=environment)
         try:
             app = until(lambda: next((a for a in pyatspi.Registry.getDesktop(0) if a
                                       and a.name == "msrconfig"), None), 15)
@@ -651,6 +662,8 @@ def AccessibleWindow(failures):
                     else:
                         expect(failures, f"{ident}: description",
                                " ".join(tip.replace("\\n", " ").split()), node.description)
+                    if kind == "label":  # a value: its label is not read again as its name
+                        expect(failures, f"{ident}: named by its value", text, node.name)
                     if kind in ("edit", "list", "sorted-list"):
                         expect(failures, f"{ident}: labelled by {beside[0]!r}", True,
                                beside[0] in labelled_by(node))
@@ -674,6 +687,35 @@ def AccessibleWindow(failures):
             subprocess.run(["xdotool", "key", "--delay", "200", "shift+F10", "Return"], check=True)
             expect(failures, "About from the keyboard, on the first Enter", True, bool(until(
                 lambda: any((a.name or "").startswith("About ") for a in app if a), 10)))
+            subprocess.run(["xdotool", "key", "Escape"], check=True)
+            load = next(n for n in nodes if n.name == "Load Saved Config").queryComponent()
+            x, y, width, height = load.getExtents(pyatspi.DESKTOP_COORDS)
+            subprocess.run(["xdotool", "mousemove", str(x + width // 2), str(y + height // 2),
+                            "click", "1"], check=True)
+
+            def lists():  # the file chooser's, by name
+                return sorted(n.name for a in app if a and a.name.startswith("Select the")
+                              for n in walk(a) if n.getRoleName() == "combo box")
+            expect(failures, "the chooser's lists named by their labels",
+                   ["Files of type", "Look in"], until(lambda: lists() or None, 10))
         finally:
             program.terminate()
             program.wait(10)
+        # A large font (Qt scales by QT_FONT_DPI): the window takes a smaller font rather than
+        # reach past the screen.
+        big = subprocess.Popen([MSRCONFIG], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               env={**environment, "QT_FONT_DPI": "200"})
+        try:
+            found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                                    str(big.pid), "--name", "ZYN", "getwindowgeometry", "--shell"],
+                                   capture_output=True, text=True, timeout=15).stdout
+            at = dict(line.split("=") for line in found.split())
+            screen = [int(n) for n in subprocess.run(["xdotool", "getdisplaygeometry"],
+                                                     capture_output=True).stdout.split()]
+            expect(failures, "the window at a large font, on the screen", True,
+                   0 <= int(at["X"]) and 0 <= int(at["Y"])
+                   and int(at["X"]) + int(at["WIDTH"]) <= screen[0]
+                   and int(at["Y"]) + int(at["HEIGHT"]) <= screen[1])
+        finally:
+            big.terminate()
+            big.wait(10)

@@ -9,7 +9,8 @@ HEADER = "ZYN MSR Configuration File\n"
 ABOUT = "COM3 config.txt: "
 NOT_CLAIMED = ("Error!: The MSR has not been claimed by the application.  Please be sure the COM "
                "port is not claimed by other applications.\n")
-STOPS = ("HUP", "INT", "QUIT", "TERM", "USR1", "USR2", "ALRM", "PROF", "VTALRM", "XCPU", "XFSZ")
+STOPS = ("HUP", "INT", "QUIT", "TERM", "USR1", "USR2", "ALRM", "PROF", "VTALRM", "XCPU", "XFSZ",
+         "RTMIN", "RTMAX")
 for name in STOPS:  # the programs start as a shell starts them, whatever the runner ignores
     signal.signal(getattr(signal, "SIG" + name), signal.SIG_DFL)
 
