@@ -4,13 +4,27 @@ import glob, hashlib, os, re, shutil, subprocess, zipfile
 from support import ROOT, WINDOWS, WineSetup, case, dos, expect, until, version
 
 
+def built(kind):  # the newest package of a kind the build made
+    return max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.{kind}"))
+
+
+def signed(path):  # with MSRCONFIG_SIGN_CERT
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", os.environ["MSRCONFIG_SIGN_CERT"],
+                           "-in", path], capture_output=True).returncode == 0
+
+
+def installed():  # the install folder, as Linux and as Windows name it; msrconfig.exe in the zip
+    return (f"{os.environ['WINEPREFIX']}/drive_c/Program Files/msrconfig",
+            "C:\\Program Files\\msrconfig",
+            hashlib.sha256(zipfile.ZipFile(built("zip")).read("msrconfig.exe")).hexdigest())
+
+
 @case
 def WindowsPackages(failures):
-    # As an administrator meets them, signed with MSRCONFIG_SIGN_CERT.
+    # As an administrator meets them.
     import pefile
-    installer = os.path.basename(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.exe")))
-    folder, place = (f"{os.environ['WINEPREFIX']}/drive_c/Program Files/msrconfig",
-                     "C:\\Program Files\\msrconfig")
+    installer = os.path.basename(built("exe"))
+    folder, place, zipped = installed()
     key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\msrconfig"
 
     def carried(path):  # the version resource's texts, the manifest, signed?, stripped?
@@ -20,8 +34,7 @@ def WindowsPackages(failures):
                     for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24]
         return ({k.decode(): v.decode() for k, v in texts.items()},
                 manifest and pe.get_data(manifest[0].OffsetToData, manifest[0].Size).decode(),
-                subprocess.run(["osslsigncode", "verify", "-CAfile", os.environ[
-                    "MSRCONFIG_SIGN_CERT"], "-in", path], capture_output=True).returncode == 0,
+                signed(path),
                 b".debug_info" not in subprocess.run(["x86_64-w64-mingw32-objdump", "-h", path],
                                                      capture_output=True).stdout)
 
@@ -37,11 +50,8 @@ def WindowsPackages(failures):
         return subprocess.run(["pgrep", "-f", r"msrconfig\\msrconfig\.exe"],
                               capture_output=True).returncode == 0
 
-    zipped = hashlib.sha256(zipfile.ZipFile(
-        max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip"))).read("msrconfig.exe")).hexdigest()
-
     with WineSetup(reader=False) as setup:
-        shutil.unpack_archive(max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip")), setup.dir)
+        shutil.unpack_archive(built("zip"), setup.dir)
         for program, description in (("msrconfig.exe", ""), ("msrconfig.com", " (console)")):
             expect(failures, program, ({
                 "CompanyName": "msrconfig developers",
@@ -51,8 +61,8 @@ def WindowsPackages(failures):
                 "OriginalFilename": program, "ProductName": "msrconfig", "ProductVersion": version},
                 open(f"{WINDOWS}/app/win32/msrconfig.manifest").read(), True, True),
                 carried(f"{setup.dir}/{program}"))
-        texts, _, signed, _ = carried(f"{WINDOWS}/{installer}")
-        expect(failures, "installer", (version, True), (texts["FileVersion"], signed))
+        texts, _, sealed, _ = carried(f"{WINDOWS}/{installer}")
+        expect(failures, "installer", (version, True), (texts["FileVersion"], sealed))
         detached(f"{WINDOWS}/{installer}", "/S")
         expect(failures, "one msrconfig.exe in the zip and the installer; on PATH",
                (zipped, [place]), (installed_hash(folder), on_path(setup)))
@@ -123,11 +133,8 @@ def shells():  # a detached shell left to delete files would be endpoint protect
 def WindowsMsi(failures):
     # As Group Policy and Intune run it: silent, an upgrade over an older build in place,
     # then removed.
-    folder, place = (f"{os.environ['WINEPREFIX']}/drive_c/Program Files/msrconfig",
-                     "C:\\Program Files\\msrconfig")
-    msi = max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.msi"))
-    zipped = hashlib.sha256(zipfile.ZipFile(
-        max(glob.glob(f"{WINDOWS}/msrconfig-*-win64.zip"))).read("msrconfig.exe")).hexdigest()
+    folder, place, zipped = installed()
+    msi = built("msi")
 
     def entries():  # Add/Remove Programs entries of msrconfig: name, version, install location
         listing = setup.wine("query",
@@ -143,15 +150,13 @@ def WindowsMsi(failures):
     with WineSetup(reader=False) as setup:
         subprocess.run(["cmake", "-DVERSION=0.9.0", f"-DOUTPUT={setup.dir}/old.msi", "-P",
                         f"{WINDOWS}/msi.cmake"], check=True, capture_output=True)
-        signed = subprocess.run(["osslsigncode", "verify", "-CAfile", os.environ[
-            "MSRCONFIG_SIGN_CERT"], "-in", msi], capture_output=True).returncode == 0
         runs = [setup.wine("/i", dos(path), "/qn", program="msiexec")[0]
                 for path in (f"{setup.dir}/old.msi", msi)]
         expect(failures,
                "installed over an older build: one entry, the programs, on PATH once, signed",
                ([0, 0], [("1.0.0", "msrconfig developers", place)], zipped, [place], True),
                (runs, [shown(e) for e in entries()], installed_hash(folder), on_path(setup),
-                signed))
+                signed(msi)))
         expect(failures, "msiexec /x removes it all", (0, [], [], False),
                (setup.wine("/x", dos(msi), "/qn", program="msiexec")[0], entries(),
                 on_path(setup), os.path.exists(f"{folder}/msrconfig.exe")))
