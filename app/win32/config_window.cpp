@@ -4,6 +4,7 @@
 #include "msr/stop_request.h"
 #include "msr/win32/wide_text.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <cstdlib>
 #include <windowsx.h>
@@ -24,13 +25,14 @@ constexpr UINT_PTR PlaceTool = 0x10000; // plus the control's identifier
 const int SentinelFields[] = {IDC_TRACK1_START, IDC_TRACK2_START, IDC_TRACK3_START,
                               IDC_END_SENTINEL};
 
-// Centres `window` over `area` (screen coordinates), frames included.
+// Centres `window` over `area` (screen coordinates), frames included; one larger than the
+// area keeps its title bar and left edge inside it.
 void Centre(HWND window, const RECT& area) {
     RECT own;
     GetWindowRect(window, &own);
     const int width = own.right - own.left, height = own.bottom - own.top;
-    SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
-                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
+    SetWindowPos(window, nullptr, area.left + std::max(0L, (area.right - area.left - width) / 2),
+                 area.top + std::max(0L, (area.bottom - area.top - height) / 2), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
