@@ -113,11 +113,13 @@ def check_record(failures, setup, output, status, file):
                            "serial": None} if os.path.exists(link) else None}
     for d in record["differences"]:
         d.pop("caption")
-    expect(failures, "record: in printable ASCII, its fields, their values, a cause, its time",
-           (True, RECORD.split(), expected, status == 3, True),
+    expect(failures, "record: in printable ASCII, its fields, their values, a cause, its time, "
+           "a port where a reader is claimed",
+           (True, RECORD.split(), expected, status == 3, True, action != "check"),
            (printable, list(record), {key: record[key] for key in expected},
             record["cause"] is not None, 0 <= time.time() - datetime.datetime.strptime(
-                record["time"], "%Y-%m-%dT%H:%M:%S%z").timestamp() < 200))
+                record["time"], "%Y-%m-%dT%H:%M:%S%z").timestamp() < 200,
+            None not in (record["port"], record["baud"])))
 
 
 fault("Applied", out=ENTERING, records=WHOLE_RUN, json=True)
@@ -427,7 +429,8 @@ def ListPorts(failures):
         fresh = f"{tree}/it's a dir"
         os.mkdir(fresh)
         os.chown(fresh, 4321, 4321)
-        setup.write("verbs.sh", f"{MSRCONFIG} --list-ports\nHOME=\"{fresh}\" {MSRCONFIG} "
+        setup.write("verbs.sh", f"{MSRCONFIG} --list-ports\n{MSRCONFIG} --json --list-ports >"
+                    f" \"{fresh}/ports.json\"\nHOME=\"{fresh}\" {MSRCONFIG} "
                     "--list-ports | sed -n 's/^  or, for any reader of this kind: //p' | sh\n"
                     f"export XDG_CONFIG_DIRS={tree}/etc:{tree}/fleet\n" + "".join(
                         f"{MSRCONFIG} {verb} {tree}/config.txt,{port}\necho status $?\n"
@@ -475,6 +478,17 @@ Serial devices without a COM name, each with the command that gives it one:
                                 "MSRCONFIG_PORT_DIR": ""})[:3],
                 [open(f"{d}/{n}").read() for d, _, names in os.walk(f"{fresh}/.config/msrconfig/"
                                                                     "ports") for n in names]))
+        listed = json.load(open(f"{fresh}/ports.json"))  # the same listing as a record
+        expect(failures, "--json --list-ports: the same, as a record", (0, [
+            ("COM3", "/dev/pts/77", False, None, 0), ("COM5", "/dev/ttyS4", True, None, 0),
+            ("COM11", "/dev/ttyS4", True, None, 0), ("COM\nX", "/dev/ttyACM0", False, None, 0),
+            ("COM\x1b[2J", "/dev/ttyS4", True, None, 0), ("COM12", "/dev/ttyACM0", False, None, 0),
+            ("COM20", "/dev/ttyUSB0", True, "0403", 0), ("COM21", "", None, None, 1),
+            ("COM22", "/dev/ttyUSB0", True, "0403", 0), ("COM23", "", None, None, 1)],
+            [("/dev/ttyUSB1", "1d6b", None), ("/dev/ttyUSB2", "0403", "B7")]),
+            (listed["status"], [(p["name"], p["device"], p["accessible"], p["vendor_id"],
+                                 int(p["name_problem"] is not None)) for p in listed["ports"]],
+             [(p["device"], p["vendor_id"], p["serial"]) for p in listed["unnamed"]]))
 
 
 @case
