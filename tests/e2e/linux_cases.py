@@ -4,7 +4,7 @@ import csv, datetime, fcntl, json, os, pathlib, re, shutil, signal, subprocess, 
 from functools import partial
 
 from support import (ABOUT, COMMIT, ENTER, ENTERING, HEADER, MSRCONFIG, NOT_CLAIMED, OTHER_FILE,
-                     OTHER_SET, QUERY, RELEASE, ROOT, STOPS, Setup, case, cases, expect, needs_root,
+                     OTHER_SET, QUERY, RELEASE, ROOT, STOPS, Setup, case, cases, expect, root_case,
                      until, version)
 UNESCAPE = lambda t: re.sub(r"\\x([0-9A-F]{2})", lambda m: chr(int(m[1], 16)), t)  # noqa: E731
 TRIES, RESTORE = ENTERING * 10, "Error restoring functional mode.\n"
@@ -37,7 +37,6 @@ NOISE, CUT, BROKEN = (not_claimed(NOT_ACKNOWLEDGED, "bad-answer): " + why) for w
 MISSING = not_claimed(None, "no-device): no port folder names COM0 (looked in <ports>)", 0)
 
 
-root_case = lambda f: case(needs_root(f))  # noqa: E731
 
 
 def own(path, uid, gid, mode):

@@ -101,8 +101,7 @@ class Setup:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-cases = {}
-ROOT_ONLY = set()
+cases, ROOT_ONLY = {}, set()
 
 
 def case(function):
@@ -110,15 +109,16 @@ def case(function):
     return function
 
 
-def needs_root(function):  # other users, device nodes or a mount namespace
+def root_case(function):  # other users, device nodes or a mount namespace
     ROOT_ONLY.add(function.__name__)
-    return function
+    return case(function)
 
 
 def expect(failures, what, expected, actual):
-    if expected != actual:
-        diff = "\n".join(difflib.unified_diff(str(expected).splitlines(), str(actual).splitlines(),
-                                              lineterm=""))
+    if expected != actual:  # a tuple's parts on lines of their own, so the diff shows which
+        lines = [(lambda v: [str(p) for p in v] if isinstance(v, tuple) else str(v).splitlines())(v)
+                 for v in (expected, actual)]
+        diff = "\n".join(difflib.unified_diff(*lines, lineterm=""))
         failures.append(f"{what}: expected {expected!r}, got {actual!r}\n{diff}")
 
 
