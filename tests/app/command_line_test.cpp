@@ -38,10 +38,9 @@ TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
         std::string error;
         const bool parsed = ParseCommandLine(line, batch, error);
         EXPECT_EQ(parsed, error.empty()) << line;
+        const std::string got = batch.BatchFile + "|" + batch.BatchPort + "|" + batch.BatchBaud;
         EXPECT_EQ(!parsed ? error + (batch.BatchMode ? " (and a batch)" : "")
-                  : !batch.BatchMode
-                      ? "-"
-                      : batch.BatchFile + "|" + batch.BatchPort + "|" + batch.BatchBaud,
+                          : (batch.BatchMode ? got : "-"),
                   expected);
     }
 }

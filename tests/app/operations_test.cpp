@@ -16,33 +16,28 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
-namespace {
-
 using B = UserDialogs::Buttons;
 using I = UserDialogs::Icon;
-using Texts = std::vector<std::string>;
 using Shown = std::vector<ShownMessage>;
 const std::string Header = "ZYN MSR Configuration File\n", Commit = ":0100001109E5";
 // A file as this platform's Save writes it.
-std::string Saved(const std::string& line2) {
+static std::string Saved(const std::string& line2) {
     return std::string(ConfigFileHeader) + TextLineEnd + line2 + TextLineEnd;
 }
 // clang-format off
 const ShownMessage AskCustom = {"\"Use Custom Configuration\" is not selected.\n\nChanges to the MSR configuration will be stored to flash, but will not be used by the MSR until the custom configuration is enabled.\n\nDo you want to enable it now?", "Enable Custom Configuration?", B::YesNo, I::Information};
 const Shown NotClaimed = {{"The MSR has not been claimed by the application.  Please be sure the COM port is not claimed by other applications.", "Error!", B::Ok, I::None}};
 // clang-format on
-Shown FileError(const std::string& text) {
+static Shown FileError(const std::string& text) {
     return {{text, "Error!", B::Ok, I::Exclamation}};
 }
-
-} // namespace
 
 // A reader named COM12 is offered after COM1..COM11, with where it leads, and Get fills the
 // window from it.
 TEST(Operations, GetFillsTheWindowFromAReaderBeyondCom11) {
     MsrSimSettings settings;
-    settings.PortName = "COM12";
-    settings.Configuration = "F6A7007801"; // raw, tracks 1 and 3 off, strip, custom, hide
+    // Raw, tracks 1 and 3 off, strip, custom, hide.
+    std::tie(settings.PortName, settings.Configuration) = std::tuple("COM12", "F6A7007801");
     SimulatedReader reader(settings);
 #ifdef _WIN32 // as a USB adapter's driver registers it
     const FakePort port(L"COM12");
@@ -57,11 +52,10 @@ TEST(Operations, GetFillsTheWindowFromAReaderBeyondCom11) {
     EXPECT_EQ(w.Ui->ListEntryToolTip(IDC_PORT, 10), "COM11 leads to no device");
     w.Controls().SelectListEntry(IDC_PORT, 11);
     w.Ui->Click(IDC_GET);
-    EXPECT_TRUE(w.Dialogs.Shown.empty());
-    EXPECT_EQ(w.Checked(), "10010111"); // 1001 raw ... 1008 hide errors
-    EXPECT_EQ(w.Sentinels(), (Texts{"\xA7", "", "x", "\x01"}));
-    EXPECT_EQ(w.Controls().Text(IDC_FIRMWARE), "SIM 1.00");
-    EXPECT_EQ(w.Buttons(), "EEEE");
+    // Boxes 1001 raw ... 1008 hide errors.
+    EXPECT_EQ(
+        std::tuple(w.Dialogs.Shown.size(), w.Shows(), w.Buttons()),
+        std::tuple(0u, std::tuple("10010111", Texts{"\xA7", "", "x", "\x01"}, "SIM 1.00"), "EEEE"));
     EXPECT_EQ(reader.ReceivedRecords().back(), ":0100001111DD"); // released
 }
 
@@ -70,8 +64,8 @@ TEST(Operations, InputMadeDuringAnOperationIsDropped) {
     Window w;
     // A second click on Get and a ticked box, arriving while Get talks to the reader.
     w.Ui->ClickDuring({IDC_GET, IDC_RAW_DATA}, [](TestWindow& ui) { ui.Click(IDC_GET); });
-    EXPECT_EQ(w.Checked(), "01111010");             // what the reader has
-    EXPECT_EQ(reader.ReceivedRecords().size(), 3u); // one Get: enter, query, release
+    // What the reader has, from one Get: enter, query, release.
+    EXPECT_EQ(std::tuple(w.Checked(), reader.ReceivedRecords().size()), std::tuple("01111010", 3u));
 }
 
 // A stop closes whatever box is open, also the real one a batch run shows before the window
@@ -82,22 +76,20 @@ TEST(Operations, StopSignalsCloseBoxesAndWithdrawSaves) {
     Window w(false);
     const auto platform = w.Ui->PlatformDialogs();
     w.Dialogs.Real = platform.get();
-    w.App.BatchMode = 1;
-    w.App.BatchFile = dir.File("missing.txt");
+    std::tie(w.App.BatchMode, w.App.BatchFile) = std::tuple(1, dir.File("missing.txt"));
     w.Ui->Later([] { std::raise(SIGTERM); }, 500);   // while the box is up
     EXPECT_EQ(w.Ui->Dlg().RunModal(), ResultCancel); // would wait for a person otherwise
-    EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
-    EXPECT_FALSE(w.Ui->IsShown());
-    EXPECT_EQ(StoppedExitStatus(), 128 + SIGTERM);
+    EXPECT_EQ(std::tuple(w.Dialogs.Shown, w.Ui->IsShown(), StoppedExitStatus()),
+              std::tuple(FileError("Error opening configuration file."), false, 128 + SIGTERM));
     ClearStopRequest();
 
     Window saving;
     saving.Ui->Click(IDC_TRACK1); // custom configuration clear: the question comes
-    saving.Dialogs.SavePath = dir.File("s.txt");
     saving.Dialogs.WhileShowing = [] { std::raise(SIGTERM); };
-    saving.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(saving.Dialogs.Shown, std::vector{AskCustom}); // and no message that it was saved
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    saving.Choose(IDC_SAVE, dir.File("s.txt"));
+    // And no message that it was saved.
+    EXPECT_EQ(std::tuple(saving.Dialogs.Shown, std::filesystem::is_empty(dir.Path())),
+              std::tuple(std::vector{AskCustom}, true));
     ClearStopRequest();
 }
 
@@ -109,12 +101,9 @@ TEST_P(DamagedAnswer, LeavesTheWindowAsItWas) {
     settings.Configuration = "F6A7007801";
     SimulatedReader reader(settings);
     Window w;
-    const std::string before = w.Checked() + w.Controls().Text(IDC_FIRMWARE);
-    const Texts sentinels = w.Sentinels();
+    const auto before = w.Shows();
     w.Ui->Click(IDC_GET);
-    EXPECT_EQ(w.Dialogs.Shown, NotClaimed);
-    EXPECT_EQ(w.Checked() + w.Controls().Text(IDC_FIRMWARE), before);
-    EXPECT_EQ(w.Sentinels(), sentinels);
+    EXPECT_EQ(std::tuple(w.Dialogs.Shown, w.Shows()), std::tuple(NotClaimed, before));
     EXPECT_EQ(reader.ReceivedRecords().size(), 30u); // enter, query, release, ten times
 }
 INSTANTIATE_TEST_SUITE_P(Operations, DamagedAnswer,
@@ -126,14 +115,11 @@ TEST(Operations, AFailedClaimLeavesTheButtonsUsable) {
     EmptyPortDir noReader;
     Window w;
     w.Controls().SelectListEntry(IDC_PORT, 10); // COM11: no device
-    std::string during;
-    w.Dialogs.WhileShowing = [&] { during = w.Buttons(); };
     for (int button : {IDC_GET, IDC_COMMIT}) {
-        w.Dialogs.Shown.clear();
         w.Ui->Click(button);
-        EXPECT_EQ(w.Dialogs.Shown, NotClaimed);
-        EXPECT_EQ(during, button == IDC_GET ? "---E" : "--EE"); // while the box is up
-        EXPECT_EQ(w.Buttons(), "EEEE"); // then Commit and Get, and Save after a Get
+        // While the box is up; then Commit and Get, and Save after a Get.
+        EXPECT_EQ(std::tuple(w.Dialogs.Take(), w.During, w.Buttons()),
+                  std::tuple(NotClaimed, button == IDC_GET ? "---E" : "--EE", "EEEE"));
     }
 }
 
@@ -145,23 +131,22 @@ TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
     w.Ui->Type(IDC_TRACK1_START, "\u00e9");
     w.Ui->Type(IDC_TRACK2_START, ";;"); // only the first character is sent
     w.Ui->Type(IDC_END_SENTINEL, "?");
-    std::string during;
-    w.Dialogs.WhileShowing = [&] { during = w.Buttons(); };
     w.Ui->Click(IDC_COMMIT);
-    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom});
-    EXPECT_EQ(during, "--EE"); // Get and Commit are off while the reader is held
-    EXPECT_EQ(w.Buttons(), "EEEE");
-    EXPECT_FALSE(w.Controls().IsChecked(IDC_USE_CUSTOM)); // answered No
-    // Track 2 on, 1 and 3 off, carriage return: flags 0x15; custom bit clear.
-    EXPECT_EQ(reader.ReceivedRecords().at(2), ":060000110115e93b003f70");
-    EXPECT_EQ(std::ranges::count(reader.ReceivedRecords(), Commit), 1);
-    EXPECT_EQ(w.Controls().Text(IDC_FIRMWARE), ""); // Commit does not show the firmware
+    // Get and Commit are off while the reader is held; answered No.
+    EXPECT_EQ(
+        std::tuple(w.Dialogs.Take(), w.During, w.Buttons(), w.Controls().IsChecked(IDC_USE_CUSTOM)),
+        std::tuple(std::vector{AskCustom}, "--EE", "EEEE", false));
+    // Track 2 on, 1 and 3 off, carriage return: flags 0x15; custom bit clear. Commit does not
+    // show the firmware.
+    EXPECT_EQ(std::tuple(reader.ReceivedRecords().at(2),
+                         std::ranges::count(reader.ReceivedRecords(), Commit),
+                         w.Controls().Text(IDC_FIRMWARE)),
+              std::tuple(":060000110115e93b003f70", 1, ""));
 
-    w.Dialogs.Shown.clear();
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
     w.Ui->Click(IDC_COMMIT);
-    EXPECT_EQ(w.Dialogs.Shown, std::vector{AskCustom});
-    EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
+    EXPECT_EQ(std::tuple(w.Dialogs.Shown, w.Controls().IsChecked(IDC_USE_CUSTOM)),
+              std::tuple(std::vector{AskCustom}, true));
     const auto records = reader.ReceivedRecords(); // custom configuration on, and committed:
     EXPECT_EQ(std::vector(records.end() - 3, records.end() - 1),
               (Texts{":060000110155e93b003f30", Commit}));
@@ -172,13 +157,11 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
     dir.Write("in.txt", Header + "5d%;+?\n");
     dir.Write("empty.txt", Header + std::string("5d\0\0\0\0\n", 7));
     Window w;
-    w.Dialogs.OpenPath = dir.File("in.txt");
-    w.Ui->Click(IDC_LOAD);
-    EXPECT_EQ(w.Checked(), "01111010"); // 1002-1005 and 1007
-    EXPECT_EQ(w.Sentinels(), (Texts{"%", ";", "+", "?"}));
-    EXPECT_EQ(w.Buttons(), "EEEE");
-    w.Dialogs.SavePath = dir.File("out %s %1.txt");
-    w.Ui->Click(IDC_SAVE);
+    w.Choose(IDC_LOAD, dir.File("in.txt"));
+    // Boxes 1002-1005 and 1007.
+    EXPECT_EQ(std::tuple(w.Checked(), w.Sentinels(), w.Buttons()),
+              std::tuple("01111010", Texts{"%", ";", "+", "?"}, "EEEE"));
+    w.Choose(IDC_SAVE, dir.File("out %s %1.txt"));
     EXPECT_EQ(dir.Read("out %s %1.txt"), Saved("5d%;+?"));
     // clang-format off
     EXPECT_EQ(w.Dialogs.ChooserTitles, (Texts{"Select the Desired MSR Configuration File", "Select the Desired Target MSR Configuration File"}));
@@ -189,10 +172,8 @@ TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {
 
     // Empty sentinels loaded into empty fields change no text, and still enable Save.
     Window fresh;
-    fresh.Dialogs.OpenPath = dir.File("empty.txt");
-    fresh.Ui->Click(IDC_LOAD);
-    EXPECT_EQ(fresh.Sentinels(), (Texts{"", "", "", ""}));
-    EXPECT_EQ(fresh.Buttons(), "EEEE");
+    fresh.Choose(IDC_LOAD, dir.File("empty.txt"));
+    EXPECT_EQ(std::tuple(fresh.Sentinels(), fresh.Buttons()), std::tuple(Texts(4), "EEEE"));
 }
 
 // Failures leave the window as it was; Save asks its question only once the target is open.
@@ -200,33 +181,27 @@ TEST(Operations, FileFailuresAndTheSaveQuestion) {
     TempDir dir;
     dir.Write("short.txt", Header); // the texts of the other failures: CommandLineRun
     Window w;
-    w.Dialogs.OpenPath = dir.File("short.txt");
-    w.Ui->Click(IDC_LOAD);
-    EXPECT_EQ(w.Dialogs.Shown, FileError("Error getting configuration data from file."));
-    EXPECT_EQ(std::tuple(w.Checked(), w.Buttons()), std::tuple("00000000", "E--E"));
+    w.Choose(IDC_LOAD, dir.File("short.txt"));
+    EXPECT_EQ(
+        std::tuple(w.Dialogs.Take(), w.Checked(), w.Buttons()),
+        std::tuple(FileError("Error getting configuration data from file."), "00000000", "E--E"));
     Window cancelled;
-    cancelled.Ui->Click(IDC_LOAD);
-    cancelled.Ui->Click(IDC_USE_CUSTOM);
-    cancelled.Ui->Click(IDC_SAVE);
+    for (int id : {IDC_LOAD, IDC_USE_CUSTOM, IDC_SAVE})
+        cancelled.Ui->Click(id);
     EXPECT_EQ(std::tuple(cancelled.Dialogs.Shown.size(), cancelled.Dialogs.ChooserTitles.size()),
               std::tuple(0u, 2u));
 
-    w.Dialogs.Shown.clear();
     w.Ui->Click(IDC_TRACK1); // custom config clear; no question before the target opens
-    w.Dialogs.SavePath = dir.File("no/folder.txt");
-    w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(w.Dialogs.Shown,
+    w.Choose(IDC_SAVE, dir.File("no/folder.txt"));
+    EXPECT_EQ(w.Dialogs.Take(),
               FileError("Error opening target configuration file.\nConfiguration not saved."));
-    w.Dialogs.Shown.clear();
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
-    w.Dialogs.SavePath = dir.File("ok.txt");
-    w.Ui->Click(IDC_SAVE);
-    EXPECT_EQ(w.Dialogs.Shown.front(), AskCustom);
-    EXPECT_TRUE(w.Controls().IsChecked(IDC_USE_CUSTOM));
+    w.Choose(IDC_SAVE, dir.File("ok.txt"));
+    EXPECT_EQ(std::tuple(w.Dialogs.Take().front(), w.Controls().IsChecked(IDC_USE_CUSTOM)),
+              std::tuple(AskCustom, true));
     EXPECT_EQ(dir.Read("ok.txt"), Saved(std::string("44\0\0\0\0", 6))); // empty fields
     // Content the file cannot carry (a line feed before a sentinel) is reported; the old
     // file stays.
-    w.Dialogs.Shown.clear();
     w.Controls().SetText(IDC_TRACK1_START, "\n");
     w.Controls().SetText(IDC_END_SENTINEL, "?");
     w.Ui->Click(IDC_SAVE);
@@ -241,27 +216,23 @@ TEST(Operations, BatchRunAfterAFailedLoadUsesTheBatchArguments) {
     SimulatedReader reader(settings);
     TempDir dir;
     Window w(false);
-    w.App.BatchMode = 1;
-    w.App.BatchFile = dir.File("later.txt");
-    w.App.BatchPort = "COM9";
-    w.App.BatchBaud = "9600";
-    EXPECT_TRUE(w.Ui->Dlg().Initialise()); // the window opens after the message
-    EXPECT_EQ(w.Dialogs.Shown, FileError("Error opening configuration file."));
-    EXPECT_EQ(w.App.Status, ExitLoadFailed);
+    std::tie(w.App.BatchMode, w.App.BatchFile, w.App.BatchPort, w.App.BatchBaud) =
+        std::tuple(1, dir.File("later.txt"), "COM9", "9600");
+    // The window opens after the message.
+    EXPECT_EQ((std::tuple{w.Ui->Dlg().Initialise(), w.Dialogs.Take(), w.App.Status}),
+              std::tuple(true, FileError("Error opening configuration file."), ExitLoadFailed));
     // Commit uses COM9 from the command line although the list says COM3.
-    w.Dialogs.Shown.clear();
     w.Ui->Click(IDC_USE_CUSTOM);
     w.Ui->Click(IDC_COMMIT);
-    EXPECT_TRUE(w.Dialogs.Shown.empty());
-    EXPECT_EQ(std::ranges::count(reader.ReceivedRecords(), Commit), 1);
-    EXPECT_EQ(w.App.Status, ExitOk);
+    EXPECT_EQ(std::tuple(w.Dialogs.Shown.size(),
+                         std::ranges::count(reader.ReceivedRecords(), Commit), w.App.Status),
+              std::tuple(0u, 1, ExitOk));
     // Load reads the batch file without a chooser, commits and closes the window.
     dir.Write("later.txt", Header + "5d%;+?\n");
     w.Ui->Later([&] { w.Ui->Click(IDC_LOAD); });
     EXPECT_EQ(w.Controls().RunModal(), 0);
-    EXPECT_TRUE(w.Dialogs.ChooserTitles.empty());
     const auto records = reader.ReceivedRecords();
-    EXPECT_EQ(std::vector(records.end() - 3, records.end() - 1),
-              (Texts{":060000110141253b2b3fdd", Commit}));
-    EXPECT_EQ(w.App.Status, ExitOk);
+    EXPECT_EQ(std::tuple(w.Dialogs.ChooserTitles.size(),
+                         std::vector(records.end() - 3, records.end() - 1), w.App.Status),
+              std::tuple(0u, Texts{":060000110141253b2b3fdd", Commit}, ExitOk));
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ShownMessage {
@@ -31,11 +32,10 @@ class ScriptedDialogs : public UserDialogs {
             WhileShowing();
         if (Real)
             return Real->ShowMessage(text, caption, buttons, icon);
-        if (buttons == Buttons::Ok)
-            return Answer::Ok;
-        const Answer answer = Answers.empty() ? Answer::No : Answers.front();
-        if (!Answers.empty())
-            Answers.pop_front();
+        if (buttons == Buttons::Ok || Answers.empty())
+            return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+        const Answer answer = Answers.front();
+        Answers.pop_front();
         return answer;
     }
     std::string ChooseFileToOpen(const std::string& title) override {
@@ -50,6 +50,8 @@ class ScriptedDialogs : public UserDialogs {
         if (Real)
             Real->DismissAll();
     }
+    // The messages shown so far, leaving none.
+    std::vector<ShownMessage> Take() { return std::exchange(Shown, {}); }
 
     std::vector<ShownMessage> Shown;
     std::vector<std::string> ChooserTitles;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 class TestWindow {
@@ -57,17 +58,26 @@ class TestWindow {
     virtual std::vector<std::string> LayoutProblems() = 0;
 };
 
+using Texts = std::vector<std::string>;
+
 // A window with its application object and scripted dialogs, and the states tests compare.
 struct Window {
     CConfigApp App;
     ScriptedDialogs Dialogs;
     std::unique_ptr<TestWindow> Ui;
+    std::string During; // Buttons() while the last message was up
 
     explicit Window(bool initialise = true) : Ui(TestWindow::Create(App, Dialogs)) {
+        Dialogs.WhileShowing = [this] { During = Buttons(); };
         if (initialise)
             Ui->Dlg().Initialise();
     }
     DialogControls& Controls() { return Ui->Controls(); }
+    // Clicks Load or Save with `path` picked in the file chooser.
+    void Choose(int id, const std::string& path) {
+        (id == IDC_LOAD ? Dialogs.OpenPath : Dialogs.SavePath) = path;
+        Ui->Click(id);
+    }
     // "1" for each checked box, in the window's order.
     std::string Checked() {
         std::string boxes;
@@ -76,12 +86,14 @@ struct Window {
                 boxes += Controls().IsChecked(setting.Control) ? '1' : '0';
         return boxes;
     }
-    std::vector<std::string> Sentinels() {
-        std::vector<std::string> texts;
+    Texts Sentinels() {
+        Texts texts;
         for (int i = 0; i < MsrSentinelCount; ++i)
             texts.push_back(Controls().Text(MsrSentinel(i).Control));
         return texts;
     }
+    // What Get and Load fill in: boxes, sentinels, firmware.
+    auto Shows() { return std::tuple(Checked(), Sentinels(), Controls().Text(IDC_FIRMWARE)); }
     // Enabled state of Get, Commit, Save, Load.
     std::string Buttons() {
         std::string state;

@@ -13,23 +13,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
 using Sentinels = std::array<std::string, 4>;
 const std::string Header = "ZYN MSR Configuration File\n";
 
-ConfigFileResult Save(const std::string& path, std::uint8_t flags, const Sentinels& sentinels) {
-    return WriteConfigurationFile(path, [&] { return ConfigFileContent{flags, sentinels}; });
+static ConfigFileResult Save(const std::string& path, std::uint8_t flags, const Sentinels& texts) {
+    return WriteConfigurationFile(path, [&] { return ConfigFileContent{flags, texts}; });
 }
 
-std::size_t EntriesIn(const std::string& folder) {
+static std::size_t EntriesIn(const std::string& folder) {
     auto entries = std::filesystem::directory_iterator(folder);
     return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
 }
 
 // Saves from a child process working in `folder`, whose exit status is the result: a save
 // that never ends is ended by the alarm rather than hanging the suite.
-int SaveFrom(const std::string& folder, const std::string& path) {
+static int SaveFrom(const std::string& folder, const std::string& path) {
     const pid_t child = fork();
     if (child == 0) {
         alarm(10);
@@ -39,8 +37,6 @@ int SaveFrom(const std::string& folder, const std::string& path) {
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
-
-} // namespace
 
 TEST(ConfigFileWriter, RefusalsLeaveEverythingAsItWas) {
     TempDir dir;
@@ -63,9 +59,8 @@ TEST(ConfigFileWriter, RefusalsLeaveEverythingAsItWas) {
         EXPECT_EQ(Save(dir.File("keep.txt"), 0, refused), ConfigFileResult::CannotWrite);
     EXPECT_EQ(WriteConfigurationFile(dir.File("keep.txt"), [] { return std::nullopt; }),
               ConfigFileResult::Withdrawn);
-    EXPECT_EQ(dir.Read("keep.txt"), "old");
-    EXPECT_EQ(dir.Read("ro.txt"), "precious");
-    EXPECT_EQ(EntriesIn(dir.Path()), 2u);
+    EXPECT_EQ(std::tuple(dir.Read("keep.txt"), dir.Read("ro.txt"), EntriesIn(dir.Path())),
+              std::tuple("old", "precious", 2u));
 }
 
 TEST(ConfigFileWriter, WriteFailingHalfWayLeavesTheOldFileByteForByte) {
@@ -80,20 +75,16 @@ TEST(ConfigFileWriter, WriteFailingHalfWayLeavesTheOldFileByteForByte) {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = Header.size() + 3; // past the first byte that differs
+    const rlimit small{Header.size() + 3, saved.rlim_max}; // past the first byte that differs
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    ConfigFileResult result = Save(dir.File("target.txt"), 0xFF, {"a", "b", "c", "d"});
-    ConfigFileResult linked = Save(dir.File("linked.txt"), 0xFF, {"a", "b", "c", "d"});
-    ConfigFileResult fresh = Save(dir.File("fresh.txt"), 0xFF, {"a", "b", "c", "d"});
+    std::vector<ConfigFileResult> results; // target, linked, fresh
+    for (const char* name : {"target.txt", "linked.txt", "fresh.txt"})
+        results.push_back(Save(dir.File(name), 0xFF, {"a", "b", "c", "d"}));
     setrlimit(RLIMIT_FSIZE, &saved);
 
-    EXPECT_EQ(result, ConfigFileResult::CannotWrite);
-    EXPECT_EQ(linked, ConfigFileResult::CannotWrite);
-    EXPECT_EQ(fresh, ConfigFileResult::CannotWrite);
-    EXPECT_EQ(dir.Read("target.txt"), old);
-    EXPECT_EQ(dir.Read("other-name.txt"), old);
-    EXPECT_EQ(EntriesIn(dir.Path()), 3u);
+    EXPECT_EQ(results, std::vector(3, ConfigFileResult::CannotWrite));
+    EXPECT_EQ(std::tuple(dir.Read("target.txt"), dir.Read("other-name.txt"), EntriesIn(dir.Path())),
+              std::tuple(old, old, 3u));
 }
 
 // Names are taken one at a time as the kernel would: ".." after a link leaves the folder the
@@ -105,16 +96,15 @@ TEST(ConfigFileWriter, PathsLeadWhereTheKernelWould) {
     for (const auto& [link, target] :
          {std::pair{"sub/in", "../far/deep"}, {"sub/a", "b"}, {"sub/b", "a"}})
         ASSERT_EQ(symlink(target, dir.File(link).c_str()), 0);
-    const struct {
-        std::string Path, Lands;
-        ConfigFileResult Result;
-    } rows[] = {{"../up.txt", "up.txt", ConfigFileResult::Ok},
-                {"in/../via.txt", "far/via.txt", ConfigFileResult::Ok},
-                {"a", "", ConfigFileResult::CannotOpen}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(SaveFrom(dir.File("sub"), row.Path), int(row.Result)) << row.Path;
-        if (!row.Lands.empty()) {
-            EXPECT_EQ(dir.Read(row.Lands), Header + "5d%;+?\n") << row.Path;
+    // Saved from "sub": the path, where the file lands, the result.
+    const std::tuple<std::string, std::string, ConfigFileResult> rows[] = {
+        {"../up.txt", "up.txt", ConfigFileResult::Ok},
+        {"in/../via.txt", "far/via.txt", ConfigFileResult::Ok},
+        {"a", "", ConfigFileResult::CannotOpen}};
+    for (const auto& [path, lands, result] : rows) {
+        EXPECT_EQ(SaveFrom(dir.File("sub"), path), int(result)) << path;
+        if (!lands.empty()) {
+            EXPECT_EQ(dir.Read(lands), Header + "5d%;+?\n") << path;
         }
     }
     EXPECT_EQ(EntriesIn(dir.File("sub")), 3u); // the links alone
@@ -124,21 +114,20 @@ TEST(ConfigFileWriter, PathsLeadWhereTheKernelWould) {
 TEST(ConfigFileWriter, NewFilesTakeTheMaskReplacedOnesKeepTheirMode) {
     TempDir dir;
     const std::string path = dir.File("m.txt");
-    const struct {
-        mode_t Mask, Old, Saved; // Old 0: no file before
-    } rows[] = {{022, 0, 0644}, {002, 0, 0664}, {077, 0666, 0666}, {0, 0640, 0640}};
+    // The mask, the mode of the file before (0: none), the mode saved.
+    const mode_t rows[][3] = {{022, 0, 0644}, {002, 0, 0664}, {077, 0666, 0666}, {0, 0640, 0640}};
     const mode_t mask = umask(0);
-    for (const auto& row : rows) {
+    for (const auto& [rowMask, old, saved] : rows) {
         std::filesystem::remove(path);
-        if (row.Old != 0) {
+        if (old != 0) {
             dir.Write("m.txt", "old");
-            chmod(path.c_str(), row.Old);
+            chmod(path.c_str(), old);
         }
-        umask(row.Mask);
+        umask(rowMask);
         EXPECT_EQ(Save(path, 0, {"a", "b", "c", "d"}), ConfigFileResult::Ok);
         struct stat info {};
         EXPECT_EQ(stat(path.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, row.Saved) << std::oct << row.Mask << " " << row.Old;
+        EXPECT_EQ(info.st_mode & 07777, saved) << std::oct << rowMask << " " << old;
     }
     umask(mask);
 }
@@ -152,9 +141,8 @@ TEST(ConfigFileWriter, AFolderRenamedDuringTheQuestion) {
     const auto renamed = [&](bool withdraw) {
         return [&dir, withdraw]() -> std::optional<ConfigFileContent> {
             std::filesystem::rename(dir.File("a"), dir.File("b"));
-            if (withdraw)
-                return std::nullopt;
-            return ConfigFileContent{0x5D, {"%", ";", "+", "?"}};
+            return withdraw ? std::nullopt
+                            : std::optional(ConfigFileContent{0x5D, {"%", ";", "+", "?"}});
         };
     };
     EXPECT_EQ(WriteConfigurationFile(dir.File("a/t.txt"), renamed(true)),
@@ -172,11 +160,10 @@ TEST(ConfigFileReader, OnlyRegularFilesAreOpened) {
     // never end.
     ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
     const int writer = open(dir.File("fifo").c_str(), O_RDWR | O_CLOEXEC);
+    ConfigFileContent content;
     for (const std::string& path :
          {dir.File("missing.txt"), dir.Path(), std::string(), dir.File("fifo"),
-          std::string("/dev/zero"), "\"" + dir.File("x.txt") + "\""}) {
-        ConfigFileContent content;
+          std::string("/dev/zero"), "\"" + dir.File("x.txt") + "\""})
         EXPECT_EQ(ReadConfigurationFile(path, content), ConfigFileResult::CannotOpen) << path;
-    }
     close(writer);
 }

@@ -4,22 +4,17 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 using Sentinels = std::array<std::string, 4>;
 const std::string Header = "ZYN MSR Configuration File";
 constexpr auto Ok = ConfigFileResult::Ok;
 
-struct Quirk {
-    std::string Bytes;
-    ConfigFileResult Result;
-    int Flags = 0;
-    Sentinels Expected = {};
-};
-
-} // namespace
-
 TEST(ConfigFileReader, ReadsAsTheFileWasAlwaysRead) {
+    struct Quirk {
+        std::string Bytes;
+        ConfigFileResult Result;
+        int Flags = 0;
+        Sentinels Expected = {};
+    };
     const std::string pad(53, '-'); // with the header, a first line of 79 characters
     const Quirk quirks[] = {
         {Header + "\n5d%;+?\n", Ok, 0x5D, {"%", ";", "+", "?"}},

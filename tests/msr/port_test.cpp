@@ -51,10 +51,9 @@ TEST(PortName, FolderComesFromTheEnvironment) {
     }
 }
 
-namespace {
 // Exclusive mode, line speed and whether the line is raw, seen through a descriptor of our own:
 // no echo, line editing, signals, translation or software flow control; 8N1.
-std::tuple<int, speed_t, bool> LineState(const std::string& device) {
+static std::tuple<int, speed_t, bool> LineState(const std::string& device) {
     int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int exclusive = -1;
     termios tio{};
@@ -67,25 +66,23 @@ std::tuple<int, speed_t, bool> LineState(const std::string& device) {
                      !(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS));
     return {exclusive, cfgetospeed(&tio), raw};
 }
-} // namespace
 
 TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     SimulatedReader reader;
     const std::string device = std::filesystem::read_symlink(reader.PortDir() + "/COM3");
     CSerialPort first, second;
-    { // as another program left it: cooked, as a real port starts, at 4800
-        const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios tio{};
-        tcgetattr(fd, &tio);
-        cfsetspeed(&tio, B4800);
-        tcsetattr(fd, TCSANOW, &tio);
-        close(fd);
-    }
+    // As another program left it: cooked, as a real port starts, at 4800.
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfsetspeed(&tio, B4800);
+    tcsetattr(fd, TCSANOW, &tio);
+    close(fd);
     const auto found = std::make_tuple(0, speed_t{B4800}, false);
     ASSERT_EQ(LineState(device), found);
     ASSERT_TRUE(first.Open("3", 38400));
-    EXPECT_FALSE(first.Open("3", 19200)); // already open: first handle stays in use
-    EXPECT_TRUE(first.IsOpen());
+    // Already open: the first handle stays in use.
+    EXPECT_EQ((std::tuple{first.Open("3", 19200), first.IsOpen()}), std::tuple(false, true));
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
     EXPECT_STREQ(ClaimCauseName(second.Failure.Cause), "busy");
     EXPECT_EQ(LineState(device), std::make_tuple(1, speed_t{B38400}, true));
@@ -94,9 +91,8 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     // holds the device.
     EXPECT_EQ(LineState(device), found);
     // Baud 0 (a baud text of letters) is no rate: the speed stays, the line is not hung up.
-    EXPECT_TRUE(second.Open("3", 0));
-    EXPECT_EQ(std::get<1>(LineState(device)), speed_t{B4800});
-    EXPECT_TRUE(second.Close());
+    EXPECT_EQ((std::tuple{second.Open("3", 0), std::get<1>(LineState(device)), second.Close()}),
+              std::tuple(true, speed_t{B4800}, true));
 
     // Nothing that is no reader's line: a file, a device that is no terminal, or a terminal
     // that belongs to the operator or the system.
@@ -167,8 +163,7 @@ TEST(SerialPort, LateAcknowledgementAndLongAnswers) {
     };
     unsigned char byte;
     const std::jthread late = answer(1200, ".xyz"); // in the third read of 500 ms
-    EXPECT_TRUE(WaitForAcknowledge(port, 3));
-    EXPECT_EQ(port.ReadByte(&byte), 0);
+    EXPECT_EQ((std::tuple{WaitForAcknowledge(port, 3), port.ReadByte(&byte)}), std::tuple(true, 0));
     std::jthread tooLate = answer(1200, ".");
     EXPECT_FALSE(WaitForAcknowledge(port, 2));
     tooLate.join(); // then read away the "." that came too late, however late the thread ran

@@ -6,10 +6,9 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-namespace {
-
-ResponseBuffer Response(const std::string& text) {
+static ResponseBuffer Response(const std::string& text, bool cutOff = false) {
     ResponseBuffer buffer;
+    buffer.CutOff = cutOff;
     buffer.Stored = std::min(text.size(), ResponseBuffer::Capacity - 1);
     buffer.Received = text.size();
     std::memcpy(buffer.Text, text.data(), buffer.Stored);
@@ -19,8 +18,6 @@ ResponseBuffer Response(const std::string& text) {
 // A well-formed query answer: echo, ".", an 11-character header, the five bytes, firmware.
 const std::string WholeAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E00001102" +
                                 "41253B2B3F" + "5A594E20312E3034" + "F0";
-
-} // namespace
 
 // The framing examples, in the lower case the builder writes; the fixed records travel as the
 // end-to-end transcripts show them.
@@ -38,8 +35,7 @@ TEST(Framing, TheFixedRecordsAndTheSetRecord) {
 
 TEST(QueryDecoding, FieldsAtTheirPositions) {
     CMsrConfiguration r;
-    char firmware[9];
-    std::memset(firmware, 'X', sizeof firmware);
+    char firmware[9] = {'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}; // no terminator
     DecodeConfigurationResponse(Response(WholeAnswer), r, firmware);
     EXPECT_EQ(r, (CMsrConfiguration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}));
     EXPECT_STREQ(firmware, "ZYN 1.04");
@@ -56,18 +52,13 @@ TEST(QueryDecoding, OnlyAWholeAnswerIsBelieved) {
     const auto damaged = [&](std::size_t at, const char* text) {
         return std::string(WholeAnswer).replace(at, 2, text);
     };
-    const auto cut = [](std::string text) {
-        ResponseBuffer buffer = Response(text);
-        buffer.CutOff = true;
-        return buffer;
-    };
     // clang-format off
     const std::pair<ResponseBuffer, QueryAnswer> answers[] = {
         {Response(WholeAnswer), QueryAnswer::Whole},
         {Response(echo + "." + ":0F00001102" + "41253B2B3F" + "5A594E20312E3034" + "FF" + "F0"), QueryAnswer::Whole},
         {Response(echo + "?" + record), QueryAnswer::NotAcknowledged},
         {Response("\r\n" + WholeAnswer), QueryAnswer::Noise},
-        {cut(WholeAnswer), QueryAnswer::CutOff},
+        {Response(WholeAnswer, true), QueryAnswer::CutOff},
         {Response(damaged(27, "40")), QueryAnswer::NotWhole},       // a digit flipped: the checksum
         {Response(WholeAnswer.substr(0, 49)), QueryAnswer::NotWhole}, // short of its count
         {Response(WholeAnswer + "0"), QueryAnswer::NotWhole},       // odd

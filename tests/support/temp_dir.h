@@ -3,8 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
 
 class TempDir {
@@ -29,9 +29,8 @@ class TempDir {
         std::ofstream(File(name), std::ios::binary) << content;
     }
     std::string Read(const std::string& name) const {
-        std::ostringstream text;
-        text << std::ifstream(File(name), std::ios::binary).rdbuf();
-        return text.str();
+        std::ifstream file(File(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
     }
 
   private:

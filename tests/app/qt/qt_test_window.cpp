@@ -66,8 +66,7 @@ class QtTestWindow : public TestWindow {
     std::string ToolTip(int id) override { return Bytes(Window.Control(id)->toolTip()); }
     std::string HoverToolTip(int id) override {
         Window.show();
-        QWidget* control = Window.Control(id);
-        QTest::mouseMove(control, control->rect().center());
+        QTest::mouseMove(Window.Control(id), Window.Control(id)->rect().center());
         QTest::qWait(1200);
         return QToolTip::isVisible() ? Bytes(QToolTip::text()) : std::string();
     }
@@ -104,13 +103,11 @@ class QtTestWindow : public TestWindow {
     }
     std::vector<std::string> ChooserFileTypes() override {
         std::vector<std::string> types;
-        Later(
-            [&] { // a chooser that did not open fails the test here
-                auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                types = ListEntries(chooser->findChild<QComboBox*>("fileTypeCombo"));
-                chooser->reject();
-            },
-            300);
+        QTimer::singleShot(300, &Window, [&] { // a chooser that did not open fails the test here
+            auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            types = ListEntries(chooser->findChild<QComboBox*>("fileTypeCombo"));
+            chooser->reject();
+        });
         PlatformDialogs()->ChooseFileToOpen("Select");
         return types;
     }
@@ -145,7 +142,7 @@ class QtTestWindow : public TestWindow {
         if (Window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
             problems.push_back("minimise or maximise box");
         for (QWidget* child : Window.findChildren<QWidget*>())
-            if (child->isWindowType() == false &&
+            if (!child->isWindowType() &&
                 !child->parentWidget()->rect().contains(child->geometry()))
                 problems.push_back("outside: " + Bytes(child->objectName()));
         for (QCheckBox* box : Window.findChildren<QCheckBox*>())

@@ -28,8 +28,7 @@ inline std::string SimPath(const std::string& path) {
 }
 
 inline SimHandle LaunchSim(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), MSR_SIM_BIN);
-    std::vector<char*> argv;
+    std::vector<char*> argv{const_cast<char*>(MSR_SIM_BIN)};
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
