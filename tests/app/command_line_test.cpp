@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 // What a command line gives: file, port and baud (or the window when the file is "-"), or
 // the reason it is refused.
@@ -64,28 +65,22 @@ TEST(CommandLine, WindowsCommandLineKeepsWhatFollowsTheProgramName) {
 // A verb's row is all a new verb needs: the parser takes it, --help and the manual page's
 // synopsis name it.
 TEST(CommandLine, EveryVerbIsTakenAndNamedInTheUsageAndTheSynopsis) {
-    std::string usage;
+    std::ifstream man(MSRCONFIG_MAN_PAGE);
+#ifndef _WIN32 // under Wine no Linux path opens
+    ASSERT_TRUE(man) << MSRCONFIG_MAN_PAGE;
+#endif
+    std::string usage, page((std::istreambuf_iterator<char>(man)), {}), error;
+    page =
+        std::regex_replace(page.substr(0, page.find(".SH DESCRIPTION")), std::regex("\\\\-"), "-");
     for (const CVerbInfo& verb : VerbTable())
         usage += verb.Usage;
-#ifndef _WIN32 // under Wine no Linux path opens
-    std::ifstream man(MSRCONFIG_MAN_PAGE);
-    const std::string page((std::istreambuf_iterator<char>(man)), {});
-    const std::size_t from = page.find(".SH SYNOPSIS");
-    ASSERT_NE(from, std::string::npos);
-    const std::string synopsis = page.substr(from, page.find(".SH ", from + 1) - from);
-#endif
     for (const CVerbInfo& verb : VerbTable()) {
-        if (!verb.Option)
-            continue;
-        std::string text = std::string(verb.Option) + (verb.Form == VerbForm::OnFile ? " f" : "");
-        std::string error, escaped;
+        const std::string word = verb.Option ? verb.Option : "";
+        std::string text = word + (verb.Form == VerbForm::OnFile ? " f" : "");
         CommandOptions options;
-        EXPECT_TRUE(TakeOptions(text, options, error) && options.What == verb.What) << text;
-        EXPECT_NE(usage.find(verb.Option), std::string::npos) << verb.Option;
-        for (const char c : std::string(verb.Option))
-            escaped += c == '-' ? std::string("\\-") : std::string(1, c);
-#ifndef _WIN32
-        EXPECT_NE(synopsis.find(escaped), std::string::npos) << verb.Option;
-#endif
+        EXPECT_EQ(std::tuple(TakeOptions(text, options, error), options.What,
+                             usage.find(word) != usage.npos, !man || page.find(word) != page.npos),
+                  std::tuple(true, verb.What, true, true))
+            << word;
     }
 }

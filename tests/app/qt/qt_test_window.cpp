@@ -3,17 +3,8 @@
 #include "app/qt/qt_user_dialogs.h"
 #include "test_window.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QTest>
-#include <QTimer>
-#include <QToolTip>
+#include <QtWidgets>
 
 namespace {
 
