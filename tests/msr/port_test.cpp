@@ -53,13 +53,11 @@ TEST(PortName, FolderComesFromTheEnvironment) {
 
 // Exclusive mode, line speed and whether the line is raw, seen through a descriptor of our own:
 // no echo, line editing, signals, translation or software flow control; 8N1.
-static std::tuple<int, speed_t, bool> LineState(const std::string& device) {
-    int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+static std::tuple<int, speed_t, bool> LineState(int fd) {
     int exclusive = -1;
     termios tio{};
     ioctl(fd, TIOCGEXCL, &exclusive);
     tcgetattr(fd, &tio);
-    close(fd);
     const bool raw = !(tio.c_lflag & (ECHO | ICANON | ISIG | IEXTEN)) &&
                      !(tio.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP)) &&
                      !(tio.c_oflag & OPOST) && (tio.c_cflag & CSIZE) == CS8 &&
@@ -71,28 +69,29 @@ TEST(SerialPort, OpenIsExclusiveAndRefusesWhatIsNoDevice) {
     SimulatedReader reader;
     const std::string device = std::filesystem::read_symlink(reader.PortDir() + "/COM3");
     CSerialPort first, second;
-    // As another program left it: cooked, as a real port starts, at 4800.
+    // As another program left it: cooked, as a real port starts, at 4800. Opened before the
+    // claim, as exclusive mode keeps any later descriptor out but root's.
     const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio{};
     tcgetattr(fd, &tio);
     cfsetspeed(&tio, B4800);
     tcsetattr(fd, TCSANOW, &tio);
-    close(fd);
     const auto found = std::make_tuple(0, speed_t{B4800}, false);
-    ASSERT_EQ(LineState(device), found);
+    ASSERT_EQ(LineState(fd), found);
     ASSERT_TRUE(first.Open("3", 38400));
     // Already open: the first handle stays in use.
     EXPECT_EQ((std::tuple{first.Open("3", 19200), first.IsOpen()}), std::tuple(false, true));
     EXPECT_FALSE(second.Open("3", 19200)); // the lock keeps a second user off, even root
     EXPECT_STREQ(ClaimCauseName(second.Failure.Cause), "busy");
-    EXPECT_EQ(LineState(device), std::make_tuple(1, speed_t{B38400}, true));
+    EXPECT_EQ(LineState(fd), std::make_tuple(1, speed_t{B38400}, true));
     first.Close();
     // Released as found; exclusive mode would lock out later users but root while anyone
     // holds the device.
-    EXPECT_EQ(LineState(device), found);
+    EXPECT_EQ(LineState(fd), found);
     // Baud 0 (a baud text of letters) is no rate: the speed stays, the line is not hung up.
-    EXPECT_EQ((std::tuple{second.Open("3", 0), std::get<1>(LineState(device)), second.Close()}),
+    EXPECT_EQ((std::tuple{second.Open("3", 0), std::get<1>(LineState(fd)), second.Close()}),
               std::tuple(true, speed_t{B4800}, true));
+    close(fd);
 
     // Nothing that is no reader's line: a file, a device that is no terminal, or a terminal
     // that belongs to the operator or the system.
