@@ -125,9 +125,8 @@ TEST(ConfigFileWriter, NewFilesTakeTheMaskReplacedOnesKeepTheirMode) {
         }
         umask(rowMask);
         EXPECT_EQ(Save(path, 0, {"a", "b", "c", "d"}), ConfigFileResult::Ok);
-        struct stat info {};
-        EXPECT_EQ(stat(path.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, saved) << std::oct << rowMask << " " << old;
+        EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(saved))
+            << std::oct << rowMask << " " << old;
     }
     umask(mask);
 }
@@ -138,18 +137,18 @@ TEST(ConfigFileWriter, AFolderRenamedDuringTheQuestion) {
     TempDir dir;
     ASSERT_EQ(mkdir(dir.File("a").c_str(), 0755), 0);
     dir.Write("a/t.txt", "old");
-    const auto renamed = [&](bool withdraw) {
-        return [&dir, withdraw]() -> std::optional<ConfigFileContent> {
+    const ConfigFileContent saved{0x5D, {"%", ";", "+", "?"}};
+    const auto renamed = [&](std::optional<ConfigFileContent> content) {
+        return [&dir, content] {
             std::filesystem::rename(dir.File("a"), dir.File("b"));
-            return withdraw ? std::nullopt
-                            : std::optional(ConfigFileContent{0x5D, {"%", ";", "+", "?"}});
+            return content;
         };
     };
-    EXPECT_EQ(WriteConfigurationFile(dir.File("a/t.txt"), renamed(true)),
+    EXPECT_EQ(WriteConfigurationFile(dir.File("a/t.txt"), renamed(std::nullopt)),
               ConfigFileResult::Withdrawn);
     EXPECT_EQ(dir.Read("b/t.txt"), "old");
     std::filesystem::rename(dir.File("b"), dir.File("a"));
-    EXPECT_EQ(WriteConfigurationFile(dir.File("a/t.txt"), renamed(false)), ConfigFileResult::Ok);
+    EXPECT_EQ(WriteConfigurationFile(dir.File("a/t.txt"), renamed(saved)), ConfigFileResult::Ok);
     EXPECT_EQ(dir.Read("b/t.txt"), Header + "5d%;+?\n");
     EXPECT_EQ(EntriesIn(dir.File("b")), 1u);
 }
