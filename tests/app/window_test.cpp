@@ -8,33 +8,30 @@
 #include <sstream>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 TEST(MainWindow, ControlsTextsAndStartState) {
     Window w;
     EXPECT_EQ(w.Ui->Caption(), "ZYN KVR MSR Configuration Utility");
+    Texts captions; // of boxes and buttons, 1001 to 1012
+    for (int id = 1001; id <= 1012; ++id)
+        captions.push_back(w.Controls().Text(id));
     // clang-format off
-    const std::pair<int, const char*> captions[] = {
-        {1001, "Raw Data Mode(AAMVA Mode)"}, {1002, "Carriage Return Enabled"}, {1003, "Track 1 Enabled"},
-        {1004, "Track 2 Enabled"}, {1005, "Track 3 Enabled"}, {1006, "Strip Sentinels"}, {1007, "Use Custom Config"},
-        {1008, "Hide Error Tracks"}, {1009, "Get Current MSR Config"}, {1010, "Commit Config"},
-        {1011, "Save Current Settings"}, {1012, "Load Saved Config"}};
-    for (auto [id, text] : captions)
-        EXPECT_EQ(w.Controls().Text(id), text) << id;
+    EXPECT_EQ(captions, (Texts{"Raw Data Mode(AAMVA Mode)", "Carriage Return Enabled", "Track 1 Enabled",
+        "Track 2 Enabled", "Track 3 Enabled", "Strip Sentinels", "Use Custom Config", "Hide Error Tracks",
+        "Get Current MSR Config", "Commit Config", "Save Current Settings", "Load Saved Config"}));
     EXPECT_EQ(w.Ui->StaticTexts(), (Texts{"Baud Rate", "COM Port", "Configuration File Operations", "End Sentinel",
         "Firmware Revision : ", "MSR Communication Parameters", "MSR Configuration Parameters",
         "Start Sentinel(Track 1)", "Start Sentinel(Track 2)", "Start Sentinel(Track 3)"}));
     EXPECT_EQ(w.Ui->ListEntries(IDC_PORT), (Texts{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8",
         "COM9", "COM10", "COM11"}));
+    EXPECT_EQ(w.Ui->TabOrder(), (std::vector<int>{1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011,
+        1012, 1015, 1016, 1017, 1018, 1019, 1020}));
     // clang-format on
     EXPECT_EQ(w.Ui->ListEntries(IDC_BAUD), (Texts{"19200", "38400", "9600"}));
     EXPECT_EQ(std::tuple(w.Controls().SelectedListText(IDC_PORT),
                          w.Controls().SelectedListText(IDC_BAUD), w.Shows(), w.Buttons()),
               std::tuple("COM3", "19200", std::tuple("00000000", Texts(4), ""), "E--E"));
-    EXPECT_EQ(w.Ui->TabOrder(),
-              (std::vector<int>{1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011,
-                                1012, 1015, 1016, 1017, 1018, 1019, 1020}));
     EXPECT_EQ(w.Ui->LayoutProblems(), Texts{});
 }
 
@@ -71,12 +68,11 @@ TEST(MainWindow, EditingEnablesCommitAndSave) {
             w.Ui->Type(id, "\u4e2d"); // no 8-bit code: refused, whatever the system's code page
             EXPECT_EQ(std::tuple(w.Controls().Text(id), w.Buttons()), std::tuple("", "E--E")) << id;
             w.Ui->Type(id, "\u00a7"); // an 8-bit sentinel
-            EXPECT_EQ(std::tuple(w.Controls().Text(id), w.Buttons()), std::tuple("\xA7", "EEEE"))
-                << id;
+            EXPECT_EQ(w.Controls().Text(id), "\xA7") << id;
         } else {
             w.Ui->Click(id);
-            EXPECT_EQ(w.Buttons(), "EEEE") << option.Key;
         }
+        EXPECT_EQ(w.Buttons(), "EEEE") << option.Key;
     }
 }
 

@@ -8,9 +8,8 @@
 
 static ResponseBuffer Response(const std::string& text, bool cutOff = false) {
     ResponseBuffer buffer;
-    buffer.CutOff = cutOff;
-    buffer.Stored = std::min(text.size(), ResponseBuffer::Capacity - 1);
-    buffer.Received = text.size();
+    std::tie(buffer.Stored, buffer.Received, buffer.CutOff) =
+        std::tuple(std::min(text.size(), ResponseBuffer::Capacity - 1), text.size(), cutOff);
     std::memcpy(buffer.Text, text.data(), buffer.Stored);
     return buffer;
 }
