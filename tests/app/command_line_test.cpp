@@ -35,14 +35,14 @@ TEST(CommandLine, TokensDefaultsKeptCharactersAndRefusals) {
         {"a.txt,COM1,9600," + std::string(5000, 'x'), "a.txt|COM1|9600"}};
     // clang-format on
     for (const auto& [line, expected] : lines) {
-        BatchArguments batch;
+        BatchArguments b;
         std::string error;
-        const bool parsed = ParseCommandLine(line, batch, error);
-        EXPECT_EQ(parsed, error.empty()) << line;
-        const std::string got = batch.BatchFile + "|" + batch.BatchPort + "|" + batch.BatchBaud;
-        EXPECT_EQ(!parsed ? error + (batch.BatchMode ? " (and a batch)" : "")
-                          : (batch.BatchMode ? got : "-"),
-                  expected);
+        const bool parsed = ParseCommandLine(line, b, error);
+        // The reason for a refusal, the batch's three arguments, or "-" for the window.
+        const std::string got = !parsed       ? error + (b.BatchMode ? " (and a batch)" : "")
+                                : b.BatchMode ? b.BatchFile + "|" + b.BatchPort + "|" + b.BatchBaud
+                                              : "-";
+        EXPECT_EQ(std::tuple(parsed, got), std::tuple(error.empty(), expected)) << line;
     }
 }
 

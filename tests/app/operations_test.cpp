@@ -145,11 +145,10 @@ TEST(Operations, CommitSendsTheWindowAndAsksAboutCustomConfig) {
 
     w.Dialogs.Answers = {UserDialogs::Answer::Yes};
     w.Ui->Click(IDC_COMMIT);
-    EXPECT_EQ(std::tuple(w.Dialogs.Shown, w.Controls().IsChecked(IDC_USE_CUSTOM)),
-              std::tuple(std::vector{AskCustom}, true));
     const auto records = reader.ReceivedRecords(); // custom configuration on, and committed:
-    EXPECT_EQ(std::vector(records.end() - 3, records.end() - 1),
-              (Texts{":060000110155e93b003f30", Commit}));
+    EXPECT_EQ(std::tuple(w.Dialogs.Shown, w.Controls().IsChecked(IDC_USE_CUSTOM),
+                         std::vector(records.end() - 3, records.end() - 1)),
+              std::tuple(std::vector{AskCustom}, true, Texts{":060000110155e93b003f30", Commit}));
 }
 
 TEST(Operations, LoadShowsTheFileAndSaveWritesItBack) {

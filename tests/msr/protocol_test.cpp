@@ -8,9 +8,8 @@
 
 static ResponseBuffer Response(const std::string& text, bool cutOff = false) {
     ResponseBuffer buffer;
-    buffer.CutOff = cutOff;
-    buffer.Stored = std::min(text.size(), ResponseBuffer::Capacity - 1);
-    buffer.Received = text.size();
+    std::tie(buffer.Stored, buffer.Received, buffer.CutOff) =
+        std::tuple(std::min(text.size(), ResponseBuffer::Capacity - 1), text.size(), cutOff);
     std::memcpy(buffer.Text, text.data(), buffer.Stored);
     return buffer;
 }
@@ -18,6 +17,10 @@ static ResponseBuffer Response(const std::string& text, bool cutOff = false) {
 // A well-formed query answer: echo, ".", an 11-character header, the five bytes, firmware.
 const std::string WholeAnswer = std::string(MSR_GET_CONFIGURATION) + "." + ":0E00001102" +
                                 "41253B2B3F" + "5A594E20312E3034" + "F0";
+// The whole answer with the two characters at `at` replaced.
+static std::string Damaged(std::size_t at, const char* text) {
+    return std::string(WholeAnswer).replace(at, 2, text);
+}
 
 // The framing examples, in the lower case the builder writes; the fixed records travel as the
 // end-to-end transcripts show them.
@@ -39,19 +42,13 @@ TEST(QueryDecoding, FieldsAtTheirPositions) {
     DecodeConfigurationResponse(Response(WholeAnswer), r, firmware);
     EXPECT_EQ(r, (CMsrConfiguration{1, 0, 1, 1, 1, 0, 1, 0, '%', ';', '+', '?'}));
     EXPECT_STREQ(firmware, "ZYN 1.04");
-
-    // A zero field ends the firmware early.
-    DecodeConfigurationResponse(Response(std::string(WholeAnswer).replace(41, 2, "00")), r,
-                                firmware);
-    EXPECT_STREQ(firmware, "ZY");
+    DecodeConfigurationResponse(Response(Damaged(41, "00")), r, firmware);
+    EXPECT_STREQ(firmware, "ZY"); // a zero field ends the firmware early
 }
 
 // Only a whole answer is decoded; anything else says why it is not believed.
 TEST(QueryDecoding, OnlyAWholeAnswerIsBelieved) {
     const std::string echo = MSR_GET_CONFIGURATION, record = WholeAnswer.substr(16);
-    const auto damaged = [&](std::size_t at, const char* text) {
-        return std::string(WholeAnswer).replace(at, 2, text);
-    };
     // clang-format off
     const std::pair<ResponseBuffer, QueryAnswer> answers[] = {
         {Response(WholeAnswer), QueryAnswer::Whole},
@@ -59,14 +56,14 @@ TEST(QueryDecoding, OnlyAWholeAnswerIsBelieved) {
         {Response(echo + "?" + record), QueryAnswer::NotAcknowledged},
         {Response("\r\n" + WholeAnswer), QueryAnswer::Noise},
         {Response(WholeAnswer, true), QueryAnswer::CutOff},
-        {Response(damaged(27, "40")), QueryAnswer::NotWhole},       // a digit flipped: the checksum
+        {Response(Damaged(27, "40")), QueryAnswer::NotWhole},       // a digit flipped: the checksum
         {Response(WholeAnswer.substr(0, 49)), QueryAnswer::NotWhole}, // short of its count
         {Response(WholeAnswer + "0"), QueryAnswer::NotWhole},       // odd
         {Response(WholeAnswer + "00"), QueryAnswer::NotWhole},      // longer than its count
-        {Response(damaged(17, "0D")), QueryAnswer::NotWhole},       // a count too small for the fields
-        {Response(damaged(19, "01")), QueryAnswer::NotWhole},       // address
-        {Response(damaged(23, "12")), QueryAnswer::NotWhole},       // type
-        {Response(damaged(29, "2g")), QueryAnswer::NotWhole},       // no hex digit
+        {Response(Damaged(17, "0D")), QueryAnswer::NotWhole},       // a count too small for the fields
+        {Response(Damaged(19, "01")), QueryAnswer::NotWhole},       // address
+        {Response(Damaged(23, "12")), QueryAnswer::NotWhole},       // type
+        {Response(Damaged(29, "2g")), QueryAnswer::NotWhole},       // no hex digit
         {Response(std::string(WholeAnswer).replace(16, 1, ";")), QueryAnswer::NotWhole},
         {Response(WholeAnswer + std::string(60, '0')), QueryAnswer::NotWhole}, // beyond the buffer
     };

@@ -48,12 +48,11 @@ class SimulatedReader {
     }
     // Waits until the transcript shows `text`.
     bool WaitFor(const std::string& text, double seconds) const {
-        for (auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-             Folder.Read("log").find(text) == std::string::npos;
-             std::this_thread::sleep_for(std::chrono::milliseconds(10)))
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-        return true;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (Folder.Read("log").find(text) == std::string::npos &&
+               std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return Folder.Read("log").find(text) != std::string::npos;
     }
 
   private:

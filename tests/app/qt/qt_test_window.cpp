@@ -8,10 +8,6 @@
 
 namespace {
 
-std::string Bytes(const QString& text) {
-    return text.toLatin1().toStdString();
-}
-
 class QtTestWindow : public TestWindow {
   public:
     QtTestWindow(CConfigApp& app, ScriptedDialogs& dialogs) : Handler(app, Window, dialogs) {
@@ -69,9 +65,7 @@ class QtTestWindow : public TestWindow {
                 order.push_back(next->objectName().toInt());
         return order;
     }
-    std::vector<std::string> ListEntries(int id) override {
-        return ListEntries(qobject_cast<QComboBox*>(Window.Control(id)));
-    }
+    std::vector<std::string> ListEntries(int id) override { return ListEntries(List(id)); }
     static std::vector<std::string> ListEntries(const QComboBox* list) {
         std::vector<std::string> entries;
         for (int i = 0; list && i < list->count(); ++i)
@@ -79,8 +73,7 @@ class QtTestWindow : public TestWindow {
         return entries;
     }
     std::string ListEntryToolTip(int id, int index) override {
-        auto* list = qobject_cast<QComboBox*>(Window.Control(id));
-        return list->itemData(index, Qt::ToolTipRole).toString().toStdString();
+        return List(id)->itemData(index, Qt::ToolTipRole).toString().toStdString();
     }
     std::vector<std::string> StaticTexts() override {
         std::vector<std::string> texts;
@@ -152,6 +145,9 @@ class QtTestWindow : public TestWindow {
     }
 
   private:
+    static std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
+    QComboBox* List(int id) { return qobject_cast<QComboBox*>(Window.Control(id)); }
+
     ConfigWindow Window;
     CConfigDlg Handler;
 };
