@@ -17,6 +17,7 @@ test_packages=(
   dpkg-dev debhelper # dpkg-buildpackage, for the Debian packages
   lintian appstream desktop-file-utils # the packages' own checks
   at-spi2-core python3-pyatspi dbus-daemon # the window's accessible tree, on a bus of its own
+  qt6-wayland # the window on a Wayland-only desktop, and its failures there
   xdotool imagemagick
   ansible-core # the fleet guide's playbook
   time # the benchmark's memory figures

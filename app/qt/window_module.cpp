@@ -9,7 +9,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <memory>
 #include <string>
 
@@ -21,6 +24,25 @@ int qtArgc = 1;
 char* qtArgv[] = {nullptr, nullptr};
 
 void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// libwayland-client writes its complaints straight to standard error ("error: XDG_RUNTIME_DIR
+// is invalid ..."); while the display is being opened, our own line says it for the user.
+bool openingDisplay = false;
+
+void WaylandLog(const char* format, va_list args) {
+    if (!openingDisplay)
+        std::vfprintf(stderr, format, args);
+}
+
+void RouteWaylandLog() {
+    using SetHandler = void (*)(void (*)(const char*, va_list));
+    // Left loaded: the toolkit's Wayland plugin uses this same copy, and with it our handler.
+    void* library = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_LOCAL);
+    if (auto set = library
+                       ? reinterpret_cast<SetHandler>(dlsym(library, "wl_log_set_handler_client"))
+                       : nullptr)
+        set(WaylandLog);
+}
 
 } // namespace
 
@@ -37,11 +59,15 @@ extern "C" __attribute__((visibility("default"))) bool MsrconfigOpenDisplay(char
                             : std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY")
                                 ? "wayland;xcb"
                                 : "xcb";
+    if (platforms.find("wayland") != std::string::npos)
+        RouteWaylandLog();
     setenv("QT_QPA_PLATFORM", (platforms + ";offscreen").c_str(), 1);
     // Qt sees only the program's name: the arguments are ours, even one named -style.
     qtArgv[0] = programName;
     const QtMessageHandler previous = qInstallMessageHandler(Quiet);
+    openingDisplay = true;
     application = std::make_unique<QApplication>(qtArgc, qtArgv);
+    openingDisplay = false;
     qInstallMessageHandler(previous);
     if (asked)
         setenv("QT_QPA_PLATFORM", asked, 1);
