@@ -9,12 +9,11 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -25,23 +24,25 @@ char* qtArgv[] = {nullptr, nullptr};
 
 void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-// libwayland-client writes its complaints straight to standard error ("error: XDG_RUNTIME_DIR
-// is invalid ..."); while the display is being opened, our own line says it for the user.
-bool openingDisplay = false;
-
-void WaylandLog(const char* format, va_list args) {
-    if (!openingDisplay)
-        std::vfprintf(stderr, format, args);
+// The display libraries print their own complaints straight to standard error, libX11 the
+// X server's words ("Invalid MIT-MAGIC-COOKIE-1 key"), libwayland "error: XDG_RUNTIME_DIR is
+// invalid": while the display is opened they go nowhere, and our own line says it instead.
+// Nothing of ours writes meanwhile: a stop signal only marks the request.
+int SilenceStandardError() {
+    const int saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && nowhere >= 0)
+        dup2(nowhere, STDERR_FILENO);
+    if (nowhere >= 0)
+        close(nowhere);
+    return saved;
 }
 
-void RouteWaylandLog() {
-    using SetHandler = void (*)(void (*)(const char*, va_list));
-    // Left loaded: the toolkit's Wayland plugin uses this same copy, and with it our handler.
-    void* library = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_LOCAL);
-    if (auto set = library
-                       ? reinterpret_cast<SetHandler>(dlsym(library, "wl_log_set_handler_client"))
-                       : nullptr)
-        set(WaylandLog);
+void RestoreStandardError(int saved) {
+    if (saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
 }
 
 } // namespace
@@ -59,15 +60,13 @@ extern "C" __attribute__((visibility("default"))) bool MsrconfigOpenDisplay(char
                             : std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY")
                                 ? "wayland;xcb"
                                 : "xcb";
-    if (platforms.find("wayland") != std::string::npos)
-        RouteWaylandLog();
     setenv("QT_QPA_PLATFORM", (platforms + ";offscreen").c_str(), 1);
     // Qt sees only the program's name: the arguments are ours, even one named -style.
     qtArgv[0] = programName;
     const QtMessageHandler previous = qInstallMessageHandler(Quiet);
-    openingDisplay = true;
+    const int standardError = SilenceStandardError();
     application = std::make_unique<QApplication>(qtArgc, qtArgv);
-    openingDisplay = false;
+    RestoreStandardError(standardError);
     qInstallMessageHandler(previous);
     if (asked)
         setenv("QT_QPA_PLATFORM", asked, 1);

@@ -249,7 +249,9 @@ def CommandLineStatusesAndMessages(failures):
                  f"set).\n{start}xvfb-run msrconfig\n")):
             expect(failures, repr(arguments), tuple(expected), setup.run(*arguments)[:3])
         expect(failures, "--help within 80 columns", [], re.findall(r"^.{81,}$", usage, re.M))
-        for display in ({"DISPLAY": ":77"}, {"WAYLAND_DISPLAY": "gone"}):  # X, or Wayland alone
+        # X, Wayland alone, an X server that refuses us: none says more than our line
+        for display in ({"DISPLAY": ":77"}, {"WAYLAND_DISPLAY": "gone"},
+                        {"DISPLAY": os.environ["DISPLAY"], "XAUTHORITY": "/none"}):
             expect(failures, f"a display that does not answer: {display}",
                    (1, "", "msrconfig: the display cannot be opened (DISPLAY or WAYLAND_DISPLAY "
                     f"names none that answers).\n{start}xvfb-run msrconfig\n"),
