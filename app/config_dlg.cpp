@@ -86,6 +86,10 @@ void CConfigDlg::OnCancel() {
     Close(ResultCancel);
 }
 
+void CConfigDlg::ReleaseReader() {
+    Connection.reset();
+}
+
 void CConfigDlg::OnStopRequested() {
     // The operation under way, if any, ends by itself through its normal path.
     Dialogs.DismissAll();

@@ -64,6 +64,9 @@ class CConfigDlg {
     void OnCancel();
     // A stop signal: whatever box is open closes, and so does the window.
     void OnStopRequested();
+    // The window is gone for good (its display went away) and nothing will unwind: the
+    // reader, if one is claimed, is released now.
+    void ReleaseReader();
 
     void OnGetConfig();
     void OnCommitConfig();

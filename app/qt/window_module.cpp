@@ -4,11 +4,15 @@
 #include "app/config_dlg.h"
 #include "app/qt/config_window.h"
 #include "app/qt/qt_user_dialogs.h"
+#include "app/start_up.h"
+#include "msr/stop_request.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -45,6 +49,23 @@ void RestoreStandardError(int saved) {
     }
 }
 
+CConfigApp* shownApp = nullptr;
+CConfigDlg* shownDialog = nullptr;
+
+// The toolkit ends the process with exit() from inside the window's event loop when its display
+// goes away (an X server that died, the desktop session's end). The run then ends as a hangup
+// does: the reader released, the record and log line written, status 129. Nothing unwinds, and
+// the toolkit is not torn down under the window, which would crash.
+void EndWithTheDisplay() {
+    if (!shownDialog)
+        return;
+    RequestStop(SIGHUP);
+    shownDialog->ReleaseReader();
+    const int status = FinishRun(*shownApp);
+    std::fflush(nullptr);
+    _exit(status);
+}
+
 } // namespace
 
 // Opens the display the window will use. False, with nothing opened, when no display can be
@@ -63,11 +84,12 @@ extern "C" __attribute__((visibility("default"))) bool MsrconfigOpenDisplay(char
     setenv("QT_QPA_PLATFORM", (platforms + ";offscreen").c_str(), 1);
     // Qt sees only the program's name: the arguments are ours, even one named -style.
     qtArgv[0] = programName;
-    const QtMessageHandler previous = qInstallMessageHandler(Quiet);
+    // Qt's warnings are for its developers, and would reach the user raw ("The X11 connection
+    // broke"); the window says what the user needs.
+    qInstallMessageHandler(Quiet);
     const int standardError = SilenceStandardError();
     application = std::make_unique<QApplication>(qtArgc, qtArgv);
     RestoreStandardError(standardError);
-    qInstallMessageHandler(previous);
     if (asked)
         setenv("QT_QPA_PLATFORM", asked, 1);
     else
@@ -76,6 +98,7 @@ extern "C" __attribute__((visibility("default"))) bool MsrconfigOpenDisplay(char
         application.reset();
         return false;
     }
+    std::atexit(EndWithTheDisplay);
     // Qt's own texts (the file chooser's buttons and labels) in the system's language where
     // qt6-translations-l10n has them; the window's own texts stay as they are.
     qtTexts = std::make_unique<QTranslator>();
@@ -90,7 +113,10 @@ extern "C" __attribute__((visibility("default"))) void MsrconfigShowWindow(CConf
     QtUserDialogs dialogs(&window);
     CConfigDlg dlg(app, window, dialogs);
     window.SetHandler(&dlg);
+    shownApp = &app;
+    shownDialog = &dlg;
     dlg.RunModal();
+    shownDialog = nullptr;
     qtTexts.reset();
     application.reset();
 }

@@ -266,6 +266,17 @@ def CommandLineStatusesAndMessages(failures):
                    (json.loads(out)["action"], bool(json.loads(out)["usage_error"])))
 
 
+@case
+def DisplayGoneDuringTheCommit(failures):
+    # The run ends as a hangup does: the reader released, no crash, not the toolkit's words.
+    with Setup(["--commit-never"]) as setup, subprocess.Popen(
+            ["Xvfb", "-displayfd", "1", "-nolisten", "tcp"], stdout=subprocess.PIPE) as x:
+        display = {"DISPLAY": ":" + x.stdout.readline().decode().strip()}
+        expect(failures, "status, output, errors, records", (129, ENTERING, "", WHOLE_RUN), (*setup.run(
+            "config.txt,COM3", env=display, signal_at=(signal.SIGTERM, f"<- {COMMIT}\n", x))[:3],
+            setup.records()))
+
+
 @root_case
 def RunLog(failures):
     # Each ending appends a whole line, into folders made for it; an unwritable log fails no run.

@@ -57,7 +57,7 @@ class Setup:
             signal_at=None, timeout=120):
         # (status, output, errors, seconds) without a display. streams: "merged" (>log 2>&1),
         # "closed", "broken" (nobody reads the pipe) or "full" (>/dev/full). signal_at (signal,
-        # text): 300 ms after the text; timed from there.
+        # text[, process other than the run]): 300 ms after the text; timed from there.
         argv = [program, *args]
         if streams == "closed":
             argv = ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv]
@@ -81,7 +81,7 @@ class Setup:
             assert self.wait_for(signal_at[1])
             time.sleep(0.3)  # into the acknowledgement wait
             start = time.time()
-            child.send_signal(signal_at[0])
+            (signal_at[2:] or [child])[0].send_signal(signal_at[0])
         try:
             output, errors = child.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:  # with whatever it started, which may hold the streams
