@@ -269,12 +269,18 @@ def CommandLineStatusesAndMessages(failures):
 @case
 def DisplayGoneDuringTheCommit(failures):
     # The run ends as a hangup does: the reader released, no crash, not the toolkit's words.
-    with Setup(["--commit-never"]) as setup, subprocess.Popen(
-            ["Xvfb", "-displayfd", "1", "-nolisten", "tcp"], stdout=subprocess.PIPE) as x:
-        display = {"DISPLAY": ":" + x.stdout.readline().decode().strip()}
-        expect(failures, "status, output, errors, records", (129, ENTERING, "", WHOLE_RUN), (*setup.run(
-            "config.txt,COM3", env=display, signal_at=(signal.SIGTERM, f"<- {COMMIT}\n", x))[:3],
-            setup.records()))
+    with Setup(["--commit-never"]) as setup:
+        x = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"],
+                             stdout=subprocess.PIPE)
+        try:  # killed also when the run never gets that far, so the case cannot hang on it
+            display = {"DISPLAY": ":" + x.stdout.readline().decode().strip()}
+            got = setup.run("config.txt,COM3", env=display,
+                            signal_at=(signal.SIGTERM, f"<- {COMMIT}\n", x))[:3]
+        finally:
+            x.kill()
+            x.wait()
+        expect(failures, "status, output, errors, records", (129, ENTERING, "", WHOLE_RUN),
+               (*got, setup.records()))
 
 
 @root_case
